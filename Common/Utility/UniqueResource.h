@@ -1,0 +1,88 @@
+// UniqueResource.h: one move-only RAII template for the platform's handles, with an
+// alias per handle type. Every HKEY, BSTR, module handle and critical-section hold
+// in this code goes through one of these, so no early return can leak one.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <utility>
+
+namespace Veyrak
+{
+
+template <typename T, typename Closer, Closer close, T invalid = T()>
+class UniqueResource
+{
+public:
+    UniqueResource() = default;
+    explicit UniqueResource(T value) : m_value(value) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& other) noexcept : m_value(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    ~UniqueResource() { reset(); }
+
+    T get() const { return m_value; }
+    explicit operator bool() const { return m_value != invalid; }
+
+    // Gives up ownership without closing.
+    T release() { return std::exchange(m_value, invalid); }
+
+    void reset(T value = invalid)
+    {
+        T old = std::exchange(m_value, value);
+        if (old != invalid)
+            close(old);
+    }
+
+    // For out-parameters: closes what is held, then hands out the slot.
+    T* put()
+    {
+        reset();
+        return &m_value;
+    }
+
+private:
+    T m_value = invalid;
+};
+
+namespace detail
+{
+inline void CloseRegistryKey(HKEY key)
+{
+    // The predefined root keys are never ours to close.
+    if (reinterpret_cast<ULONG_PTR>(key) < 0x80000000u || reinterpret_cast<ULONG_PTR>(key) > 0x800000FFu)
+        ::RegCloseKey(key);
+}
+inline void FreeBstr(BSTR text) { ::SysFreeString(text); }
+inline void UnloadModule(HMODULE module) { ::FreeLibrary(module); }
+inline void FreeTaskMemory(void* memory) { ::CoTaskMemFree(memory); }
+inline void FreeLocalMemory(HLOCAL memory) { ::LocalFree(memory); }
+} // namespace detail
+
+using UniqueHkey = UniqueResource<HKEY, void (*)(HKEY), detail::CloseRegistryKey>;
+using UniqueBstr = UniqueResource<BSTR, void (*)(BSTR), detail::FreeBstr>;
+using UniqueModule = UniqueResource<HMODULE, void (*)(HMODULE), detail::UnloadModule>;
+using UniqueTaskMemory = UniqueResource<void*, void (*)(void*), detail::FreeTaskMemory>;
+using UniqueLocalMemory = UniqueResource<HLOCAL, void (*)(HLOCAL), detail::FreeLocalMemory>;
+
+// Holds a critical section for the guard's lifetime.
+class CriticalSectionGuard
+{
+public:
+    explicit CriticalSectionGuard(CRITICAL_SECTION& section) : m_section(section) { ::EnterCriticalSection(&m_section); }
+    CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+    CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+    ~CriticalSectionGuard() { ::LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION& m_section;
+};
+
+} // namespace Veyrak

@@ -1,0 +1,91 @@
+// ComErrorReporting.cpp: the thread's COM error information for a failed operation.
+#include "authenticator/ComErrorReporting.h"
+
+#include "Common/Utility/ComPtr.h"
+#include "Common/Utility/UniqueResource.h"
+
+#include <oleauto.h>
+
+#include <vector>
+
+namespace Veyrak
+{
+
+const char kUnknownErrorText[] = "Unknown Error";
+
+namespace
+{
+
+constexpr int kResourceTextLength = 1024;
+constexpr DWORD kSystemMessageFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+
+// ANSI text, terminating zero included, as UTF-16.
+std::vector<WCHAR> WidenWithTerminator(const char* text)
+{
+    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (count <= 0)
+        return std::vector<WCHAR>(1, L'\0');
+    std::vector<WCHAR> wide(static_cast<size_t>(count));
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
+    return wide;
+}
+
+} // namespace
+
+HRESULT SetComErrorInfo(REFCLSID clsid, LPCOLESTR description, REFIID iid, HRESULT hr)
+{
+    std::vector<WCHAR> resourceText;
+    if (!description)
+    {
+        char buffer[kResourceTextLength] = {};
+        if (::LoadStringA(::GetModuleHandleA(nullptr), 0, buffer, kResourceTextLength) == 0)
+            ::lstrcpynA(buffer, kUnknownErrorText, kResourceTextLength);
+        resourceText = WidenWithTerminator(buffer);
+        description = resourceText.data();
+        if (hr == 0)
+            hr = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0);
+    }
+
+    ComPtr<ICreateErrorInfo> creator;
+    if (SUCCEEDED(::CreateErrorInfo(creator.Put())) && creator)
+    {
+        creator->SetGUID(iid);
+        LPOLESTR progId = nullptr;
+        ::ProgIDFromCLSID(clsid, &progId);
+        if (progId)
+            creator->SetSource(progId);
+        ::CoTaskMemFree(progId);
+        creator->SetDescription(const_cast<LPOLESTR>(description));
+
+        ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(creator.QueryInterface(IID_IErrorInfo, info)) && info)
+            ::SetErrorInfo(0, info.Get());
+    }
+    return hr == 0 ? DISP_E_EXCEPTION : hr;
+}
+
+HRESULT ReportComError(REFCLSID clsid, const char* text, REFIID iid, HRESULT hr)
+{
+    if (!text)
+        return SetComErrorInfo(clsid, nullptr, iid, hr);
+    std::vector<WCHAR> wide = WidenWithTerminator(text);
+    return SetComErrorInfo(clsid, wide.data(), iid, hr);
+}
+
+vrkstring SystemErrorText(HRESULT hr)
+{
+    char* message = nullptr;
+    DWORD length = ::FormatMessageA(kSystemMessageFlags, nullptr, static_cast<DWORD>(hr),
+                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), reinterpret_cast<LPSTR>(&message),
+                                    0, nullptr);
+    UniqueLocalMemory owner(message);
+    vrkstring text;
+    if (length != 0 && message)
+        text.assign(message, length);
+    if (text.empty())
+        text = kUnknownErrorText;
+    return text;
+}
+
+} // namespace Veyrak

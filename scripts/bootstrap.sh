@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a Debian 12 machine.
+# Idempotent: when everything is present it only verifies and returns.
+set -u
+
+packages=(cmake g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 libwine-dev googletest clang-format)
+
+have_everything()
+{
+    command -v i686-w64-mingw32-g++-posix >/dev/null &&
+        command -v i686-w64-mingw32-gcc-posix >/dev/null &&
+        command -v i686-w64-mingw32-widl >/dev/null &&
+        command -v i686-w64-mingw32-windres >/dev/null &&
+        command -v wine >/dev/null &&
+        command -v cmake >/dev/null &&
+        command -v clang-format >/dev/null &&
+        [ -f /usr/src/googletest/CMakeLists.txt ] &&
+        [ -d /usr/include/wine/wine/windows ] &&
+        [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]
+}
+
+if have_everything; then
+    exit 0
+fi
+
+sudo_if_needed=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_if_needed=(sudo)
+fi
+apt_get()
+{
+    DEBIAN_FRONTEND=noninteractive "${sudo_if_needed[@]}" apt-get -y -q "$@"
+}
+
+echo "bootstrap: installing the toolchain, Wine and GoogleTest from Debian's packages" >&2
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_if_needed[@]}" dpkg --add-architecture i386
+fi
+
+# The update may fail while one of the i386 security indexes is being synchronised;
+# the install below decides whether what we got is good enough.
+apt_get update || echo "bootstrap: apt-get update reported a failure; trying the install anyway" >&2
+
+if ! apt_get install --no-install-recommends "${packages[@]}"; then
+    # amd64 libraries can already carry security versions that the i386 side does not
+    # offer yet; prefer the main release so that both architectures agree.
+    pin=/etc/apt/preferences.d/vrksolauth-security-pin
+    echo "bootstrap: retrying with the security archive pinned below the main release ($pin)" >&2
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' |
+        "${sudo_if_needed[@]}" tee "$pin" >/dev/null
+    apt_get update || true
+    apt_get install --no-install-recommends --allow-downgrades "${packages[@]}"
+fi
+
+if ! have_everything; then
+    echo "bootstrap: the toolchain is still incomplete after installing; see the messages above" >&2
+    exit 1
+fi
+wine --version >&2
+i686-w64-mingw32-g++-posix --version | head -n 1 >&2

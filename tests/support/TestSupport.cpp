@@ -1,0 +1,154 @@
+// TestSupport.cpp: helpers that every test program shares.
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace VrkTest
+{
+
+const char kProductKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient";
+
+std::string HResultText(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+::testing::AssertionResult HResultEquals(const char* expectedText, const char* actualText, HRESULT expected,
+                                         HRESULT actual)
+{
+    if (expected == actual)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actualText << " is " << HResultText(actual) << ", expected "
+                                         << expectedText << " = " << HResultText(expected);
+}
+
+ComApartment::ComApartment(DWORD model) : m_hr(::CoInitializeEx(nullptr, model)) {}
+
+ComApartment::~ComApartment()
+{
+    if (SUCCEEDED(m_hr))
+        ::CoUninitialize();
+}
+
+ULONG ReferenceCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+void DeleteTree(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    char name[256];
+    for (;;)
+    {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        DeleteTree(root, path + "\\" + name);
+    }
+    ::RegCloseKey(key);
+    ::RegDeleteKeyA(root, path.c_str());
+}
+
+void CreateKey(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                               nullptr));
+    ::RegCloseKey(key);
+}
+
+std::string ReadString(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    std::vector<char> data(4096);
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    LONG status = ::RegQueryValueExA(key, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data.data()), &size);
+    ::RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return "<missing>";
+    return std::string(data.data());
+}
+
+void SetProductInstalled(bool installed)
+{
+    if (installed)
+        CreateKey(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    else
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
+}
+
+void ScratchKeyTest::SetUp()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_path = std::string("Software\\VrkTests\\") + info->test_suite_name() + "." + info->name();
+    DeleteTree(HKEY_CURRENT_USER, m_path);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                               nullptr, &m_key, nullptr));
+}
+
+void ScratchKeyTest::TearDown()
+{
+    if (m_key)
+        ::RegCloseKey(m_key);
+    DeleteTree(HKEY_CURRENT_USER, m_path);
+}
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string result(path, length);
+    return result.substr(0, result.find_last_of("\\/") + 1);
+}
+
+ErrorInfoSnapshot TakeErrorInfo()
+{
+    ErrorInfoSnapshot snapshot;
+    IErrorInfo* info = nullptr;
+    if (::GetErrorInfo(0, &info) != S_OK || !info)
+        return snapshot;
+    snapshot.present = true;
+    BSTR text = nullptr;
+    if (SUCCEEDED(info->GetDescription(&text)) && text)
+        snapshot.description.assign(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    text = nullptr;
+    if (SUCCEEDED(info->GetSource(&text)) && text)
+        snapshot.source.assign(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    info->GetGUID(&snapshot.guid);
+    info->Release();
+    return snapshot;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
+    return result;
+}
+
+} // namespace VrkTest

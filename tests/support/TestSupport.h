@@ -1,0 +1,80 @@
+// TestSupport.h: helpers that every test program shares.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace VrkTest
+{
+
+// Formats an HRESULT as 0x%08X for failure messages.
+std::string HResultText(HRESULT hr);
+
+::testing::AssertionResult HResultEquals(const char* expectedText, const char* actualText, HRESULT expected,
+                                         HRESULT actual);
+
+// Initialises COM on the current thread for the object's lifetime.
+class ComApartment
+{
+public:
+    explicit ComApartment(DWORD model = COINIT_MULTITHREADED);
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment();
+
+private:
+    HRESULT m_hr;
+};
+
+// Reads the reference count by an AddRef and Release pair.
+ULONG ReferenceCount(IUnknown* object);
+
+// Registry helpers over ANSI key paths.
+bool KeyExists(HKEY root, const std::string& path);
+void DeleteTree(HKEY root, const std::string& path);
+void CreateKey(HKEY root, const std::string& path);
+// The string value (or the default value for an empty name); "<missing>" when absent.
+std::string ReadString(HKEY root, const std::string& path, const std::string& name = "");
+
+// The installation key under HKEY_LOCAL_MACHINE that the authenticator looks for.
+extern const char kProductKeyPath[];
+void SetProductInstalled(bool installed);
+
+// Gives each test a fresh HKEY_CURRENT_USER\Software\VrkTests\<suite>.<test> and removes it afterwards.
+class ScratchKeyTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    const std::string& ScratchPath() const { return m_path; }
+    HKEY ScratchKey() const { return m_key; }
+
+private:
+    std::string m_path;
+    HKEY m_key = nullptr;
+};
+
+// The directory of the running test program (where the DLL lies too), with a trailing backslash.
+std::string ProgramDirectory();
+
+// Text of the thread's pending error information, taken off the thread.
+struct ErrorInfoSnapshot
+{
+    bool present = false;
+    std::wstring description;
+    std::wstring source;
+    GUID guid = GUID_NULL;
+};
+ErrorInfoSnapshot TakeErrorInfo();
+
+std::wstring Widen(const std::string& text);
+
+} // namespace VrkTest
+
+#define EXPECT_HR(expected, actual) EXPECT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
+#define ASSERT_HR(expected, actual) ASSERT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
