@@ -76,9 +76,9 @@ HRESULT ReportComError(REFCLSID clsid, const char* text, REFIID iid, HRESULT hr)
 vrkstring SystemErrorText(HRESULT hr)
 {
     char* message = nullptr;
-    DWORD length = ::FormatMessageA(kSystemMessageFlags, nullptr, static_cast<DWORD>(hr),
-                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), reinterpret_cast<LPSTR>(&message),
-                                    0, nullptr);
+    DWORD length =
+        ::FormatMessageA(kSystemMessageFlags, nullptr, static_cast<DWORD>(hr),
+                         MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), reinterpret_cast<LPSTR>(&message), 0, nullptr);
     UniqueLocalMemory owner(message);
     vrkstring text;
     if (length != 0 && message)

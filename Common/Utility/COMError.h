@@ -24,8 +24,7 @@ public:
     {
     }
     COMError(const COMError& other)
-        : VRKCOMException(other.GetHRESULT(), other.what()), m_nullGuid(other.m_nullGuid),
-          m_infoMode(other.m_infoMode)
+        : VRKCOMException(other.GetHRESULT(), other.what()), m_nullGuid(other.m_nullGuid), m_infoMode(other.m_infoMode)
     {
     }
     ~COMError() override = default;

@@ -8,8 +8,7 @@
 namespace Veyrak
 {
 
-template <typename Interface>
-class ComPtr
+template <typename Interface> class ComPtr
 {
 public:
     ComPtr() = default;
@@ -61,8 +60,7 @@ public:
     }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
 
-    template <typename Other>
-    HRESULT QueryInterface(REFIID iid, ComPtr<Other>& target) const
+    template <typename Other> HRESULT QueryInterface(REFIID iid, ComPtr<Other>& target) const
     {
         return m_pointer->QueryInterface(iid, target.PutVoid());
     }

@@ -11,8 +11,7 @@
 namespace Veyrak
 {
 
-template <typename T, typename Closer, Closer close, T invalid = T()>
-class UniqueResource
+template <typename T, typename Closer, Closer close, T invalid = T()> class UniqueResource
 {
 public:
     UniqueResource() = default;
@@ -60,10 +59,22 @@ inline void CloseRegistryKey(HKEY key)
     if (reinterpret_cast<ULONG_PTR>(key) < 0x80000000u || reinterpret_cast<ULONG_PTR>(key) > 0x800000FFu)
         ::RegCloseKey(key);
 }
-inline void FreeBstr(BSTR text) { ::SysFreeString(text); }
-inline void UnloadModule(HMODULE module) { ::FreeLibrary(module); }
-inline void FreeTaskMemory(void* memory) { ::CoTaskMemFree(memory); }
-inline void FreeLocalMemory(HLOCAL memory) { ::LocalFree(memory); }
+inline void FreeBstr(BSTR text)
+{
+    ::SysFreeString(text);
+}
+inline void UnloadModule(HMODULE module)
+{
+    ::FreeLibrary(module);
+}
+inline void FreeTaskMemory(void* memory)
+{
+    ::CoTaskMemFree(memory);
+}
+inline void FreeLocalMemory(HLOCAL memory)
+{
+    ::LocalFree(memory);
+}
 } // namespace detail
 
 using UniqueHkey = UniqueResource<HKEY, void (*)(HKEY), detail::CloseRegistryKey>;
@@ -76,7 +87,10 @@ using UniqueLocalMemory = UniqueResource<HLOCAL, void (*)(HLOCAL), detail::FreeL
 class CriticalSectionGuard
 {
 public:
-    explicit CriticalSectionGuard(CRITICAL_SECTION& section) : m_section(section) { ::EnterCriticalSection(&m_section); }
+    explicit CriticalSectionGuard(CRITICAL_SECTION& section) : m_section(section)
+    {
+        ::EnterCriticalSection(&m_section);
+    }
     CriticalSectionGuard(const CriticalSectionGuard&) = delete;
     CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
     ~CriticalSectionGuard() { ::LeaveCriticalSection(&m_section); }

@@ -33,7 +33,7 @@ private:
     do                                                                                                                 \
     {                                                                                                                  \
         if (!(expression))                                                                                             \
-            throw ::Veyrak::VRKAssertionFailedException("Assertion Failure: " #expression, __LINE__, __FILE__,        \
+            throw ::Veyrak::VRKAssertionFailedException("Assertion Failure: " #expression, __LINE__, __FILE__,         \
                                                         module);                                                       \
     } while (0)
 
@@ -41,6 +41,6 @@ private:
     do                                                                                                                 \
     {                                                                                                                  \
         if (!(expression))                                                                                             \
-            throw ::Veyrak::VRKAssertionFailedException("PreCondition Failure: " #expression, __LINE__, __FILE__,     \
+            throw ::Veyrak::VRKAssertionFailedException("PreCondition Failure: " #expression, __LINE__, __FILE__,      \
                                                         module);                                                       \
     } while (0)

@@ -21,8 +21,8 @@ std::string HResultText(HRESULT hr)
 {
     if (expected == actual)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << actualText << " is " << HResultText(actual) << ", expected "
-                                         << expectedText << " = " << HResultText(expected);
+    return ::testing::AssertionFailure() << actualText << " is " << HResultText(actual) << ", expected " << expectedText
+                                         << " = " << HResultText(expected);
 }
 
 ComApartment::ComApartment(DWORD model) : m_hr(::CoInitializeEx(nullptr, model)) {}
@@ -68,8 +68,8 @@ void DeleteTree(HKEY root, const std::string& path)
 void CreateKey(HKEY root, const std::string& path)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     ::RegCloseKey(key);
 }
 

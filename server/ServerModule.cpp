@@ -1,0 +1,90 @@
+// ServerModule.cpp: module lifetime, the class factory cache and the termination list.
+#include "server/ServerModule.h"
+
+#include "Common/Utility/UniqueResource.h"
+
+#include <new>
+
+namespace Veyrak
+{
+
+namespace
+{
+ServerModule* g_serverModule = nullptr;
+}
+
+ServerModule& TheServerModule()
+{
+    return *g_serverModule;
+}
+
+void ServerModule::Attach(HINSTANCE instance, ObjectMapEntry* objectMap)
+{
+    g_serverModule = this;
+    m_instance = instance;
+    m_objectMap = objectMap;
+    m_lockCount = 0;
+    ::InitializeCriticalSection(&m_typeInfoLock);
+    ::InitializeCriticalSection(&m_objectMapLock);
+    m_terminationList = nullptr;
+}
+
+void ServerModule::Detach()
+{
+    for (ObjectMapEntry* row = m_objectMap; row && row->classId; ++row)
+    {
+        if (IUnknown* factory = row->cachedFactory)
+        {
+            row->cachedFactory = nullptr;
+            factory->Release();
+        }
+    }
+    ::DeleteCriticalSection(&m_typeInfoLock);
+    ::DeleteCriticalSection(&m_objectMapLock);
+    while (TerminationEntry* entry = m_terminationList)
+    {
+        m_terminationList = entry->next;
+        entry->callback(entry->argument);
+        delete entry;
+    }
+}
+
+HRESULT ServerModule::AddTerminationEntry(TerminationCallback callback, DWORD_PTR argument)
+{
+    auto* entry = new (std::nothrow) TerminationEntry{callback, argument, nullptr};
+    if (!entry)
+        return E_OUTOFMEMORY;
+    CriticalSectionGuard guard(m_typeInfoLock);
+    entry->next = m_terminationList;
+    m_terminationList = entry;
+    return S_OK;
+}
+
+HRESULT ServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    HRESULT result = S_OK;
+    for (ObjectMapEntry* row = m_objectMap; row && row->classId; ++row)
+    {
+        if (!::IsEqualCLSID(*row->classId, classId))
+            continue;
+        if (!row->cachedFactory)
+        {
+            // Tested again under the lock: two first callers must not make two factories.
+            CriticalSectionGuard guard(m_objectMapLock);
+            if (!row->cachedFactory)
+                result = row->factoryCreator(row->instanceCreator, IID_IUnknown,
+                                             reinterpret_cast<void**>(&row->cachedFactory));
+        }
+        if (row->cachedFactory)
+            result = row->cachedFactory->QueryInterface(iid, object);
+        break;
+    }
+    if (!*object && result == S_OK)
+        result = CLASS_E_CLASSNOTAVAILABLE;
+    return result;
+}
+
+} // namespace Veyrak
