@@ -1,0 +1,225 @@
+// FakeComponents.cpp: call-counting stand-ins for the maker's components.
+#include "FakeComponents.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+using namespace Veyrak;
+
+namespace VrkTest
+{
+
+FakeScript g_fakeScript;
+FakeRecord g_fakeRecord;
+
+void ResetFakes()
+{
+    g_fakeScript = FakeScript();
+    g_fakeRecord.liveReferences = 0;
+    g_fakeRecord.singleSignOnCreated = 0;
+    g_fakeRecord.handleManagerCreated = 0;
+    g_fakeRecord.createUserHandleCalls = 0;
+    g_fakeRecord.authenticateUserCalls = 0;
+    g_fakeRecord.domainWasNull = false;
+    g_fakeRecord.domain.clear();
+    g_fakeRecord.user.clear();
+    g_fakeRecord.reserved = -1;
+    g_fakeRecord.handleCreated.clear();
+    g_fakeRecord.handleReceived.clear();
+}
+
+namespace
+{
+
+std::wstring Text(BSTR text)
+{
+    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+}
+
+// Reference counting shared by the fakes; every live reference is counted globally too.
+template <typename Interface> class FakeObject : public Interface
+{
+public:
+    FakeObject() { AddRef(); }
+    virtual ~FakeObject() = default;
+
+    IFACEMETHODIMP_(ULONG) AddRef() override
+    {
+        ::InterlockedIncrement(&g_fakeRecord.liveReferences);
+        return static_cast<ULONG>(::InterlockedIncrement(&m_count));
+    }
+    IFACEMETHODIMP_(ULONG) Release() override
+    {
+        ::InterlockedDecrement(&g_fakeRecord.liveReferences);
+        LONG count = ::InterlockedDecrement(&m_count);
+        if (count == 0)
+            delete this;
+        return static_cast<ULONG>(count);
+    }
+
+protected:
+    HRESULT Answer(REFIID iid, REFIID own, void** out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, own))
+            return E_NOINTERFACE;
+        AddRef();
+        *out = static_cast<Interface*>(this);
+        return S_OK;
+    }
+
+private:
+    volatile LONG m_count = 0;
+};
+
+class FakeApplication final : public FakeObject<IPrimaryUserApp3>
+{
+public:
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (g_fakeScript.applicationRefusesApp3 && ::IsEqualIID(iid, IID_IPrimaryUserApp3))
+        {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        if (out && ::IsEqualIID(iid, IID_IDispatch))
+        {
+            AddRef();
+            *out = static_cast<IDispatch*>(this);
+            return S_OK;
+        }
+        return Answer(iid, IID_IPrimaryUserApp3, out);
+    }
+    IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+    IFACEMETHODIMP GetApplicationName(BSTR* name) override
+    {
+        *name = ::SysAllocString(L"Fake primary user application");
+        return S_OK;
+    }
+    IFACEMETHODIMP AuthenticateUser(BSTR handle, VARIANT_BOOL* verdict) override
+    {
+        ::InterlockedIncrement(&g_fakeRecord.authenticateUserCalls);
+        g_fakeRecord.handleReceived = Text(handle);
+        *verdict = g_fakeScript.verdict;
+        return g_fakeScript.authenticateUser;
+    }
+};
+
+class FakeSingleSignOn final : public FakeObject<ISingleSignOn>
+{
+public:
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override { return Answer(iid, IID_ISingleSignOn, out); }
+    IFACEMETHODIMP GetPrimaryUserApplication(IUnknown** application) override
+    {
+        *application = nullptr;
+        if (FAILED(g_fakeScript.getApplication))
+            return g_fakeScript.getApplication;
+        if (!g_fakeScript.deliverNullApplication)
+            *application = new FakeApplication();
+        return S_OK;
+    }
+};
+
+class FakeHandleManager final : public FakeObject<IHandleManager>
+{
+public:
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override { return Answer(iid, IID_IHandleManager, out); }
+    IFACEMETHODIMP CreateUserHandle(BSTR domain, BSTR user, LONG reserved, BSTR* handle) override
+    {
+        ::InterlockedIncrement(&g_fakeRecord.createUserHandleCalls);
+        g_fakeRecord.domainWasNull = domain == nullptr;
+        g_fakeRecord.domain = Text(domain);
+        g_fakeRecord.user = Text(user);
+        g_fakeRecord.reserved = reserved;
+        if (FAILED(g_fakeScript.createUserHandle))
+            return g_fakeScript.createUserHandle;
+        g_fakeRecord.handleCreated = L"handle:" + Text(domain) + L"\\" + Text(user);
+        *handle = ::SysAllocString(g_fakeRecord.handleCreated.c_str());
+        return S_OK;
+    }
+};
+
+// A class object that makes one kind of fake, or fails as scripted.
+template <typename Fake> class FakeFactory final : public IClassFactory
+{
+public:
+    FakeFactory(HRESULT FakeScript::*result, volatile LONG FakeRecord::*created) : m_result(result), m_created(created)
+    {
+    }
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IClassFactory))
+        {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factories are static objects: their counts do not matter.
+    IFACEMETHODIMP_(ULONG) AddRef() override { return 2; }
+    IFACEMETHODIMP_(ULONG) Release() override { return 1; }
+    IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        EXPECT_EQ(nullptr, outer) << "the server never aggregates a component";
+        if (FAILED(g_fakeScript.*m_result))
+            return g_fakeScript.*m_result;
+        ::InterlockedIncrement(&(g_fakeRecord.*m_created));
+        auto* fake = new Fake();
+        HRESULT result = fake->QueryInterface(iid, out);
+        fake->Release();
+        return result;
+    }
+    IFACEMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+private:
+    HRESULT FakeScript::*m_result;
+    volatile LONG FakeRecord::*m_created;
+};
+
+FakeFactory<FakeSingleSignOn> g_singleSignOnFactory(&FakeScript::createSingleSignOn, &FakeRecord::singleSignOnCreated);
+FakeFactory<FakeHandleManager> g_handleManagerFactory(&FakeScript::createHandleManager,
+                                                      &FakeRecord::handleManagerCreated);
+
+} // namespace
+
+FakeComponentRegistration::FakeComponentRegistration()
+{
+    EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakSingleSignOn, &g_singleSignOnFactory, CLSCTX_INPROC_SERVER,
+                                            REGCLS_MULTIPLEUSE, &m_singleSignOnCookie));
+    EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakHandleManager, &g_handleManagerFactory, CLSCTX_INPROC_SERVER,
+                                            REGCLS_MULTIPLEUSE, &m_handleManagerCookie));
+}
+
+FakeComponentRegistration::~FakeComponentRegistration()
+{
+    ::CoRevokeClassObject(m_singleSignOnCookie);
+    ::CoRevokeClassObject(m_handleManagerCookie);
+}
+
+IPrimaryUserApp3* NewFakeApplication()
+{
+    return new FakeApplication();
+}
+
+IHandleManager* NewFakeHandleManager()
+{
+    return new FakeHandleManager();
+}
+
+ISingleSignOn* NewFakeSingleSignOn()
+{
+    return new FakeSingleSignOn();
+}
+
+} // namespace VrkTest

@@ -1,0 +1,67 @@
+// FakeComponents.h: stand-ins for the maker's SSO component, primary user application
+// and handle manager, registered in the test's apartment so that the server's own
+// CoCreateInstance finds them. They count live references and record every call.
+#pragma once
+
+#include "authenticator/VeyrakComponents.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace VrkTest
+{
+
+// What the fakes do and what they saw; reset by the fixture before each test.
+struct FakeScript
+{
+    HRESULT createSingleSignOn = S_OK;   // the SSO factory's CreateInstance
+    HRESULT getApplication = S_OK;       // GetPrimaryUserApplication
+    bool deliverNullApplication = false; // success with a null application
+    bool applicationRefusesApp3 = false; // QueryInterface(IPrimaryUserApp3) fails
+    HRESULT createHandleManager = S_OK;  // the handle manager factory's CreateInstance
+    HRESULT createUserHandle = S_OK;     // CreateUserHandle
+    HRESULT authenticateUser = S_OK;     // AuthenticateUser
+    VARIANT_BOOL verdict = VARIANT_TRUE; // written by AuthenticateUser, also before it fails
+};
+
+struct FakeRecord
+{
+    volatile LONG liveReferences = 0; // over every fake object
+    volatile LONG singleSignOnCreated = 0;
+    volatile LONG handleManagerCreated = 0;
+    volatile LONG createUserHandleCalls = 0;
+    volatile LONG authenticateUserCalls = 0;
+    bool domainWasNull = false;
+    std::wstring domain;
+    std::wstring user;
+    LONG reserved = -1;
+    std::wstring handleCreated;
+    std::wstring handleReceived;
+};
+
+extern FakeScript g_fakeScript;
+extern FakeRecord g_fakeRecord;
+
+void ResetFakes();
+
+// Registers the two components' class objects in the calling thread's apartment.
+class FakeComponentRegistration
+{
+public:
+    FakeComponentRegistration();
+    FakeComponentRegistration(const FakeComponentRegistration&) = delete;
+    FakeComponentRegistration& operator=(const FakeComponentRegistration&) = delete;
+    ~FakeComponentRegistration();
+
+private:
+    DWORD m_singleSignOnCookie = 0;
+    DWORD m_handleManagerCookie = 0;
+};
+
+// A primary user application on its own, for calls through the raw table of operations.
+Veyrak::IPrimaryUserApp3* NewFakeApplication();
+Veyrak::IHandleManager* NewFakeHandleManager();
+Veyrak::ISingleSignOn* NewFakeSingleSignOn();
+
+} // namespace VrkTest

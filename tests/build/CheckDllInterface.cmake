@@ -1,0 +1,38 @@
+# Checks a built DLL's imports and exports with objdump.
+cmake_minimum_required(VERSION 3.25)
+#   cmake -DOBJDUMP=... -DDLL=... -DEXPORTS="A;B" -P CheckDllInterface.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+# Only the platform's own DLLs may be imported: no C++ runtime, no pthread DLL.
+set(allowed ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+foreach(line IN LISTS imports)
+    string(REPLACE "DLL Name: " "" name "${line}")
+    string(TOUPPER "${name}" name)
+    if(NOT name IN_LIST allowed)
+        message(FATAL_ERROR "${DLL} imports ${name}, which is not a system DLL")
+    endif()
+endforeach()
+list(LENGTH imports import_count)
+if(import_count EQUAL 0)
+    message(FATAL_ERROR "no imports found in ${DLL}: objdump output not understood")
+endif()
+
+# The export table lists exactly the expected undecorated names.
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]*\\[ *[0-9]+\\] [^\n]+\n)*)" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_@0-9]+" rows "${CMAKE_MATCH_1}")
+set(found "")
+foreach(row IN LISTS rows)
+    string(REGEX REPLACE "\\[ *[0-9]+\\] " "" name "${row}")
+    list(APPEND found ${name})
+endforeach()
+list(SORT found)
+set(expected ${EXPORTS})
+list(SORT expected)
+if(NOT found STREQUAL expected)
+    message(FATAL_ERROR "${DLL} exports [${found}], expected [${expected}]")
+endif()
+message(STATUS "${DLL}: imports ${import_count} system DLLs, exports ${found}")
