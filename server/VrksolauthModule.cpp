@@ -4,6 +4,8 @@
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
 #include "server/ServerModule.h"
+#include "server/ServerRegistration.h"
+#include "registrar/Registrar.h"
 
 #include "vrksolauth.h"
 
@@ -14,8 +16,16 @@ namespace
 
 ServerModule g_module;
 
+// The registration script carried as resource "REGISTRY" 101.
+constexpr UINT kRegistrationScriptId = 101;
+
+HRESULT RegisterAuthenticatorClass(BOOL doRegister)
+{
+    return UpdateRegistryFromScript(g_module.Instance(), kRegistrationScriptId, doRegister, nullptr);
+}
+
 ObjectMapEntry g_objectMap[] = {
-    {&CLSID_VRKsolutionAuthenticator, nullptr, &ClassFactory::Create,
+    {&CLSID_VRKsolutionAuthenticator, &RegisterAuthenticatorClass, &ClassFactory::Create,
      &CreateComInstance<Veyrak::VRKsolutionAuthenticator>, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -44,4 +54,22 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object)
 STDAPI DllCanUnloadNow()
 {
     return g_module.CanUnloadNow();
+}
+
+// Writes the classes' registry entries, then registers the type library. A failing
+// script is returned at once and leaves the type library unregistered.
+STDAPI DllRegisterServer()
+{
+    HRESULT result = RegisterObjectMapClasses(g_module);
+    if (FAILED(result))
+        return result;
+    return RegisterTypeLibrary(g_module.Instance());
+}
+
+// Removes what the scripts name and unregisters the type library; reports no failure.
+STDAPI DllUnregisterServer()
+{
+    UnregisterObjectMapClasses(g_module);
+    UnregisterTypeLibrary(g_module.Instance());
+    return S_OK;
 }

@@ -1,0 +1,146 @@
+// ServerRegistration.cpp: registration of the classes and of the type library.
+#include "server/ServerRegistration.h"
+
+#include "Common/Utility/ComPtr.h"
+#include "Common/Utility/UniqueResource.h"
+
+#include <oleauto.h>
+
+#include <string>
+
+namespace Veyrak
+{
+
+namespace
+{
+
+constexpr DWORD kModulePathLength = MAX_PATH;    // 259 characters and the terminating zero
+constexpr size_t kFallbackPathLength = MAX_PATH + 10;
+constexpr char kTypeLibraryExtension[] = ".tlb";
+
+std::wstring Widen(const char* text)
+{
+    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(count > 0 ? static_cast<size_t>(count) : 1, L'\0');
+    if (count > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+// The path with its extension replaced by ".tlb" (appended when there is none). The scan
+// steps by whole characters, so a dot inside a double-byte character is never taken.
+std::string TypeLibraryFallbackPath(const char* modulePath)
+{
+    const char* lastDot = nullptr;
+    for (const char* cursor = modulePath; *cursor; cursor = ::CharNextA(cursor))
+    {
+        if (*cursor == '.')
+            lastDot = cursor;
+    }
+    std::string path = lastDot ? std::string(modulePath, lastDot) : std::string(modulePath);
+    path += kTypeLibraryExtension;
+    if (path.size() >= kFallbackPathLength)
+        path.resize(kFallbackPathLength - 1);
+    return path;
+}
+
+// The folder part of a path, up to and including its last "\", "/" or ":".
+std::wstring HelpDirectory(const std::wstring& path)
+{
+    size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+} // namespace
+
+HRESULT RegisterObjectMapClasses(ServerModule& module)
+{
+    for (ObjectMapEntry* row = module.ObjectMap(); row && row->classId; ++row)
+    {
+        if (!row->registrationHook)
+            continue;
+        HRESULT result = row->registrationHook(TRUE);
+        if (FAILED(result))
+            return result;
+    }
+    return S_OK;
+}
+
+void UnregisterObjectMapClasses(ServerModule& module)
+{
+    for (ObjectMapEntry* row = module.ObjectMap(); row && row->classId; ++row)
+    {
+        if (row->registrationHook)
+            row->registrationHook(FALSE);
+    }
+}
+
+HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library)
+{
+    if (!path || !library)
+        return E_POINTER;
+    *path = nullptr;
+    *library = nullptr;
+
+    char modulePath[kModulePathLength] = {};
+    DWORD length = ::GetModuleFileNameA(module, modulePath, kModulePathLength);
+    if (length == 0)
+        return HRESULT_FROM_WIN32(::GetLastError());
+
+    std::wstring loaded = Widen(modulePath);
+    HRESULT result = ::LoadTypeLib(loaded.c_str(), library);
+    if (FAILED(result))
+    {
+        loaded = Widen(TypeLibraryFallbackPath(modulePath).c_str());
+        result = ::LoadTypeLib(loaded.c_str(), library);
+        if (FAILED(result))
+            return result;
+    }
+    *path = ::SysAllocString(loaded.c_str());
+    if (!*path)
+    {
+        (*library)->Release();
+        *library = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT RegisterTypeLibrary(HINSTANCE module)
+{
+    UniqueBstr path;
+    ComPtr<ITypeLib> library;
+    HRESULT result = LocateAndLoadTypeLibrary(module, path.put(), library.Put());
+    if (FAILED(result))
+        return result;
+    std::wstring helpDirectory = HelpDirectory(path.get());
+    return ::RegisterTypeLib(library.Get(), path.get(), &helpDirectory[0]);
+}
+
+HRESULT UnregisterTypeLibrary(HINSTANCE module)
+{
+    UniqueBstr path;
+    ComPtr<ITypeLib> library;
+    HRESULT result = LocateAndLoadTypeLibrary(module, path.put(), library.Put());
+    if (FAILED(result))
+        return result;
+
+    TLIBATTR* attributes = nullptr;
+    if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes)
+    {
+        // Looked up at run time: older platforms lack the entry, and then nothing is unregistered.
+        UniqueModule automation(::LoadLibraryA("oleaut32.dll"));
+        using UnRegisterTypeLibFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+        auto unregister = automation ? reinterpret_cast<UnRegisterTypeLibFunction>(reinterpret_cast<void*>(
+                                           ::GetProcAddress(automation.get(), "UnRegisterTypeLib")))
+                                     : nullptr;
+        if (unregister)
+            unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                       attributes->syskind);
+        library->ReleaseTLibAttr(attributes);
+    }
+    return S_OK;
+}
+
+} // namespace Veyrak

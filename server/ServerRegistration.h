@@ -1,0 +1,27 @@
+// ServerRegistration.h: what DllRegisterServer and DllUnregisterServer do: each class's
+// registration hook, then the type library carried by the module.
+#pragma once
+
+#include "server/ServerModule.h"
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace Veyrak
+{
+
+// Runs every class's registration hook in order; the first failure is returned at once.
+HRESULT RegisterObjectMapClasses(ServerModule& module);
+// Runs every class's hook in the unregistering direction, ignoring failures.
+void UnregisterObjectMapClasses(ServerModule& module);
+
+// Loads the type library from the module file itself, or else from the file beside it with
+// the extension ".tlb". On success *path holds the file that loaded (the caller frees it).
+HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library);
+
+// Registers the module's type library with its folder as help directory.
+HRESULT RegisterTypeLibrary(HINSTANCE module);
+// Unregisters it; the unregistration's own result is not reported.
+HRESULT UnregisterTypeLibrary(HINSTANCE module);
+
+} // namespace Veyrak
