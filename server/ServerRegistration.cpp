@@ -14,7 +14,7 @@ namespace Veyrak
 namespace
 {
 
-constexpr DWORD kModulePathLength = MAX_PATH;    // 259 characters and the terminating zero
+constexpr DWORD kModulePathLength = MAX_PATH; // 259 characters and the terminating zero
 constexpr size_t kFallbackPathLength = MAX_PATH + 10;
 constexpr char kTypeLibraryExtension[] = ".tlb";
 
