@@ -8,17 +8,25 @@
 namespace VrkTest
 {
 
-ServerDll::ServerDll()
+namespace
 {
-    std::string path = ProgramDirectory() + "vrksolauth.dll";
+template <typename Function> Function Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+} // namespace
+
+ServerDll::ServerDll(const char* fileName)
+{
+    std::string path = ProgramDirectory() + fileName;
     m_module = ::LoadLibraryA(path.c_str());
     EXPECT_NE(nullptr, m_module) << "cannot load " << path << ", error " << ::GetLastError();
     if (!m_module)
         return;
-    m_getClassObject = reinterpret_cast<GetClassObjectFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(m_module, "DllGetClassObject")));
-    m_canUnloadNow =
-        reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(::GetProcAddress(m_module, "DllCanUnloadNow")));
+    m_getClassObject = Export<GetClassObjectFunction>(m_module, "DllGetClassObject");
+    m_canUnloadNow = Export<ParameterlessExport>(m_module, "DllCanUnloadNow");
+    m_registerServer = Export<ParameterlessExport>(m_module, "DllRegisterServer");
+    m_unregisterServer = Export<ParameterlessExport>(m_module, "DllUnregisterServer");
     EXPECT_NE(nullptr, m_getClassObject);
     EXPECT_NE(nullptr, m_canUnloadNow);
 }
@@ -37,6 +45,23 @@ HRESULT ServerDll::GetClassObject(REFCLSID clsid, REFIID iid, void** object) con
 HRESULT ServerDll::CanUnloadNow() const
 {
     return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED;
+}
+
+HRESULT ServerDll::RegisterServer() const
+{
+    return m_registerServer ? m_registerServer() : E_UNEXPECTED;
+}
+
+HRESULT ServerDll::UnregisterServer() const
+{
+    return m_unregisterServer ? m_unregisterServer() : E_UNEXPECTED;
+}
+
+std::string ServerDll::Path() const
+{
+    char path[MAX_PATH] = {};
+    DWORD length = m_module ? ::GetModuleFileNameA(m_module, path, MAX_PATH) : 0;
+    return std::string(path, length);
 }
 
 HRESULT ServerDll::CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const

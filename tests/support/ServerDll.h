@@ -5,14 +5,16 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <string>
+
 namespace VrkTest
 {
 
 class ServerDll
 {
 public:
-    // Loads vrksolauth.dll from beside the test program; fails the test if it cannot.
-    ServerDll();
+    // Loads the DLL (vrksolauth.dll unless named) from beside the test program; fails the test if it cannot.
+    explicit ServerDll(const char* fileName = "vrksolauth.dll");
     ServerDll(const ServerDll&) = delete;
     ServerDll& operator=(const ServerDll&) = delete;
     ~ServerDll();
@@ -21,15 +23,21 @@ public:
     HRESULT CanUnloadNow() const;
     // Creates an authenticator through the class factory (the factory reference is released again).
     HRESULT CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const;
+    HRESULT RegisterServer() const;
+    HRESULT UnregisterServer() const;
     HMODULE Module() const { return m_module; }
+    // The DLL's full path as the platform reports it.
+    std::string Path() const;
 
 private:
     using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
+    using ParameterlessExport = HRESULT(STDAPICALLTYPE*)();
 
     HMODULE m_module = nullptr;
     GetClassObjectFunction m_getClassObject = nullptr;
-    CanUnloadNowFunction m_canUnloadNow = nullptr;
+    ParameterlessExport m_canUnloadNow = nullptr;
+    ParameterlessExport m_registerServer = nullptr;
+    ParameterlessExport m_unregisterServer = nullptr;
 };
 
 } // namespace VrkTest
