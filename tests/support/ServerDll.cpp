@@ -33,8 +33,28 @@ ServerDll::ServerDll(const char* fileName)
 
 ServerDll::~ServerDll()
 {
+    Unload();
+}
+
+void ServerDll::Unload()
+{
     if (m_module)
         ::FreeLibrary(m_module);
+    m_module = nullptr;
+    m_getClassObject = nullptr;
+    m_canUnloadNow = nullptr;
+    m_registerServer = nullptr;
+    m_unregisterServer = nullptr;
+}
+
+HRESULT ServerDll::GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const
+{
+    return GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
+}
+
+HRESULT ServerDll::CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
+{
+    return CreateAuthenticator(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
 }
 
 HRESULT ServerDll::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const

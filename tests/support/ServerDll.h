@@ -2,8 +2,12 @@
 // that loads the DLL itself (no registration needed).
 #pragma once
 
+#include "Common/Utility/ComPtr.h"
+
 #include <windows.h>
 #include <objbase.h>
+
+#include "vrksolauth.h"
 
 #include <string>
 
@@ -19,7 +23,14 @@ public:
     ServerDll& operator=(const ServerDll&) = delete;
     ~ServerDll();
 
+    bool Loaded() const { return m_module != nullptr; }
+    // FreeLibrary; the DLL's exports are not to be called afterwards.
+    void Unload();
+
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
+    HRESULT GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const;
+    // A standalone authenticator, asked for its dual interface.
+    HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const;
     HRESULT CanUnloadNow() const;
     // Creates an authenticator through the class factory (the factory reference is released again).
     HRESULT CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const;
