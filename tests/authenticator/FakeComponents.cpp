@@ -16,17 +16,7 @@ FakeRecord g_fakeRecord;
 void ResetFakes()
 {
     g_fakeScript = FakeScript();
-    g_fakeRecord.liveReferences = 0;
-    g_fakeRecord.singleSignOnCreated = 0;
-    g_fakeRecord.handleManagerCreated = 0;
-    g_fakeRecord.createUserHandleCalls = 0;
-    g_fakeRecord.authenticateUserCalls = 0;
-    g_fakeRecord.domainWasNull = false;
-    g_fakeRecord.domain.clear();
-    g_fakeRecord.user.clear();
-    g_fakeRecord.reserved = -1;
-    g_fakeRecord.handleCreated.clear();
-    g_fakeRecord.handleReceived.clear();
+    g_fakeRecord = FakeRecord();
 }
 
 namespace
