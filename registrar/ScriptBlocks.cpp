@@ -9,12 +9,7 @@
 
 #include <cstring>
 
-namespace Veyrak
-{
-
-namespace
-{
-
+// Ends the calling operation with the failure of an expression.
 #define RETURN_IF_FAILED(expression)                                                                                   \
     do                                                                                                                 \
     {                                                                                                                  \
@@ -22,6 +17,12 @@ namespace
         if (FAILED(hrChecked))                                                                                         \
             return hrChecked;                                                                                          \
     } while (0)
+
+namespace Veyrak
+{
+
+namespace
+{
 
 // Closes a key whose close result decides the block's outcome.
 HRESULT CloseCurrentKey(UniqueHkey& key)

@@ -1,4 +1,4 @@
-// ScriptModule.cpp: a DLL that only carries the test scripts as resources; nothing of it runs.
+// ScriptModule.cpp: a DLL that only carries the test scripts as resources and does nothing when loaded.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)

@@ -112,14 +112,4 @@ TEST_F(ScriptRegister, FailureInSecondHiveBlock_KeepsTheFirstAndUnregistersTheSe
     EXPECT_EQ(Lines({"First", "First:@=S:one", "Shared", "Shared\\Foreign", "Shared\\Foreign:@=S:f"}), Tree());
 }
 
-TEST_F(ScriptRegister, RegisteringTwice_LeavesOneSetOfEntries)
-{
-    const char body[] = "ForceRemove Class = s 'c' { val T = s 'Both' Sub = s 's' }";
-    EXPECT_HR(S_OK, Register(body));
-    const std::string once = Tree();
-    EXPECT_HR(S_OK, Register(body));
-    EXPECT_EQ(once, Tree());
-    EXPECT_EQ(Lines({"Class", "Class:@=S:c", "Class:T=S:Both", "Class\\Sub", "Class\\Sub:@=S:s"}), once);
-}
-
 } // namespace

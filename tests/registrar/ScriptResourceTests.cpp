@@ -12,6 +12,8 @@ namespace
 
 constexpr UINT kModuleScript = 101;
 constexpr UINT kGreetingScript = 102;
+// Followed by a zero byte and then text that is no script.
+constexpr UINT kTerminatedScript = 103;
 const char kResourceKey[] = "Software\\VrkTests\\ScriptResource";
 
 std::string ModulePath(HMODULE module)
@@ -75,6 +77,12 @@ TEST_F(ScriptResource, ExtraVariables_AreExpandedAndMissingOnesFail)
 
     EXPECT_HR(S_OK, UpdateRegistryFromScript(program, kGreetingScript, TRUE, extras));
     EXPECT_EQ("Hello, 100%", VrkTest::ReadString(HKEY_CURRENT_USER, kResourceKey));
+}
+
+TEST_F(ScriptResource, ZeroByteInsideTheResource_EndsTheScript)
+{
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kTerminatedScript, TRUE, nullptr));
+    EXPECT_EQ("terminated", VrkTest::ReadString(HKEY_CURRENT_USER, kResourceKey));
 }
 
 TEST_F(ScriptResource, MissingResourceOrFile_GivesTheLastErrorAsHResult)
