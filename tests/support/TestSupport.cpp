@@ -53,13 +53,18 @@ void DeleteTree(HKEY root, const std::string& path)
     HKEY key = nullptr;
     if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    char name[256];
+    // Deepest first; a child that cannot be enumerated or deleted ends the walk rather than
+    // being found again and again.
+    char name[MAX_PATH];
     for (;;)
     {
         DWORD length = sizeof name;
         if (::RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        DeleteTree(root, path + "\\" + name);
+        const std::string child = path + "\\" + name;
+        DeleteTree(root, child);
+        if (KeyExists(root, child))
+            break;
     }
     ::RegCloseKey(key);
     ::RegDeleteKeyA(root, path.c_str());
