@@ -68,11 +68,18 @@ function checkCreationFails(progId) {
     checkThrows(progId + ": creation", function () { new ActiveXObject(progId); }, kCannotCreateObject, null);
 }
 
-function checkMissingUser(progId) {
+// Expects the users CORP\alice (enabled) and CORP\bob (disabled) in the components' directory.
+function checkWithComponents(progId) {
     var authenticator = create(progId);
     if (authenticator === null)
         return;
     check(authenticator.IsInstalled() === true, progId + ": IsInstalled is true with the product key");
+    var accounts = [["CORP", "alice", true], ["CORP", "bob", false], ["CORP", "mallory", false]];
+    for (var i = 0; i < accounts.length; i++) {
+        var valid = authenticator.Authenticate(accounts[i][0], accounts[i][1]);
+        check(valid === accounts[i][2],
+              progId + ": Authenticate " + accounts[i][0] + "\\" + accounts[i][1] + " gives " + valid);
+    }
     checkThrows(progId + ": Authenticate with an empty user", function () { authenticator.Authenticate("CORP", ""); },
                 0x80070057, "_CreateHandle: missing parameter: User");
 }
@@ -80,7 +87,7 @@ function checkMissingUser(progId) {
 var checksByScenario = {
     "not-installed": checkNotInstalled,
     "no-components": checkCreationFails,
-    "components": checkMissingUser
+    "components": checkWithComponents
 };
 
 var scenario = WScript.Arguments.length > 0 ? WScript.Arguments(0) : "";

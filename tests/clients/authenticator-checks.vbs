@@ -71,7 +71,8 @@ Sub CheckCreationFails(progId)
     Err.Clear
 End Sub
 
-Sub CheckMissingUser(progId)
+' Expects the users CORP\alice (enabled) and CORP\bob (disabled) in the components' directory.
+Sub CheckWithComponents(progId)
     On Error Resume Next
     Dim authenticator, installed, valid
     Err.Clear
@@ -84,6 +85,19 @@ Sub CheckMissingUser(progId)
     installed = authenticator.IsInstalled()
     Check Err.Number = 0 And installed = True, progId & ": IsInstalled is True with the product key"
     Err.Clear
+
+    Dim account, parts, expected
+    For Each account In Array("CORP alice True", "CORP bob False", "CORP mallory False")
+        ' Wine's VBScript refuses "Split(account)(0)" as a call argument (error 458): index a variable.
+        parts = Split(account)
+        expected = (parts(2) = "True")
+        valid = Empty
+        valid = authenticator.Authenticate(parts(0), parts(1))
+        Check Err.Number = 0 And TypeName(valid) = "Boolean" And valid = expected, progId & ": Authenticate " & _
+            account & " gives " & TypeName(valid) & " " & valid & " (Err.Number " & HexCode(Err.Number) & ")"
+        Err.Clear
+    Next
+
     valid = "untouched"
     valid = authenticator.Authenticate("CORP", "")
     CheckError progId & ": Authenticate with an empty user", &H80070057, "_CreateHandle: missing parameter: User", _
@@ -102,7 +116,7 @@ For Each progId In Split(kProgIds)
         Case "no-components"
             CheckCreationFails progId
         Case "components"
-            CheckMissingUser progId
+            CheckWithComponents progId
         Case Else
             Check False, "known scenario: """ & scenario & """"
             Exit For

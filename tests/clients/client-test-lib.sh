@@ -8,7 +8,9 @@ output=""
 status=0
 registered_dlls=()
 product_key_created=0
+simulator_settings_created=0
 readonly product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
 windows_path() {
@@ -57,6 +59,16 @@ expect_line() {
     fi
 }
 
+# expect_line_matching REGEX WHAT: the last program printed a line that REGEX (extended) matches whole.
+expect_line_matching() {
+    if printf '%s\n' "$output" | grep -qxE -- "$1"; then
+        pass "$2 (printed a line matching '$1')"
+    else
+        fail "$2: expected a line matching '$1'; output:"
+        printf '%s\n' "$output" | sed 's/^/      /'
+    fi
+}
+
 # expect_no_text TEXT WHAT: the last program's output does not contain TEXT.
 expect_no_text() {
     if printf '%s\n' "$output" | grep -qF -- "$1"; then
@@ -91,12 +103,32 @@ set_product_installed() {
     fi
 }
 
-# Leaves the shared prefix as we found it: no server registered, no product key.
+# Puts users into the substitute components' directory with vrksim.exe:
+#   add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...
+# The directory is removed again at cleanup when it was not there before.
+add_simulator_users() {
+    local vrksim=$1 user
+    shift
+    if ! "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1; then
+        simulator_settings_created=1
+    fi
+    for user in "$@"; do
+        # shellcheck disable=SC2086 # the words of one user line are separate arguments
+        run_windows "$vrksim" users add $user
+        expect_status 0 "vrksim users add $user"
+    done
+}
+
+# Leaves the shared prefix as we found it: no server registered, no product key, no
+# simulator directory that we made.
 cleanup_prefix() {
     local dll
     for dll in "${registered_dlls[@]}"; do
         "$VRK_RUN" "$VRK_PREFIX" regsvr32 /u /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1
     done
+    if [ "$simulator_settings_created" -eq 1 ]; then
+        "$VRK_RUN" "$VRK_PREFIX" reg delete "$simulator_settings_key" /f </dev/null >/dev/null 2>&1
+    fi
     if [ "$product_key_created" -eq 1 ]; then
         "$VRK_RUN" "$VRK_PREFIX" reg delete "$product_key" /f </dev/null >/dev/null 2>&1
     fi

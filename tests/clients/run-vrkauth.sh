@@ -23,10 +23,11 @@ vrkauth() {
     run_windows "$vrkauth" "$@"
 }
 
-# The lines that every failure report of the server carries (early-bound: with the interface).
+# The lines that every failure report of the server carries, whichever call failed.
 expect_server_error() {
     local what=$1 hr=$2 description=$3
     expect_status 2 "$what"
+    expect_line_matching "vrkauth: [A-Za-z()]+ failed: HRESULT $hr" "$what"
     expect_line "  description: $description" "$what"
     expect_line "  source:      $versioned_progid" "$what"
 }
@@ -139,11 +140,42 @@ authenticate_cases() {
     expect_line "  interface:   (not reported)" "late-bound authenticate, not installed"
 }
 
+# With the substitute components: the verdicts of their directory come through both bindings.
+components_cases() {
+    register_server "$server_dll"
+    register_server "$components_dll"
+    set_product_installed yes
+    add_simulator_users "$vrksim" "CORP alice" "CORP bob --disabled"
+    local binding
+    for binding in early late; do
+        local -a option=()
+        [ $binding = late ] && option=(--late-bound)
+
+        vrkauth "${option[@]}" installed
+        expect_status 0 "$binding-bound installed, with components"
+        expect_line "installed: yes" "$binding-bound installed, with components"
+
+        vrkauth "${option[@]}" authenticate CORP alice
+        expect_status 0 "$binding-bound authenticate an enabled user"
+        expect_line "CORP\\alice: valid" "$binding-bound authenticate an enabled user"
+
+        vrkauth "${option[@]}" authenticate CORP bob
+        expect_status 1 "$binding-bound authenticate a disabled user"
+        expect_line "CORP\\bob: not valid" "$binding-bound authenticate a disabled user"
+
+        vrkauth "${option[@]}" authenticate CORP ""
+        expect_server_error "$binding-bound authenticate an empty user" 0x80070057 \
+            "_CreateHandle: missing parameter: User"
+    done
+    expect_line "vrkauth: Invoke(Authenticate) failed: HRESULT 0x80070057" "late-bound authenticate an empty user"
+}
+
 case $group in
     usage) usage_cases ;;
     registration) registration_cases ;;
     installed) installed_cases ;;
     authenticate) authenticate_cases ;;
+    components) components_cases ;;
     *)
         echo "unknown group '$group'"
         exit 2
