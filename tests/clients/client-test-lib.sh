@@ -1,0 +1,144 @@
+# client-test-lib.sh: helpers for the drivers that run clients of the server under Wine.
+# A driver sets VRK_RUN (cmake/wine-run.sh) and VRK_PREFIX (the test prefix), sources this
+# file, runs its checks and ends with finish_checks. Checks record a failure and go on, so
+# that one run shows every broken expectation.
+
+failures=0
+output=""
+status=0
+registered_dlls=()
+product_key_created=0
+simulator_settings_created=0
+readonly product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
+
+# The Windows form of a host path, through the prefix's Z: drive, which maps "/".
+windows_path() {
+    local absolute
+    absolute=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    printf 'Z:%s' "${absolute//\//\\}"
+}
+
+# Runs a Windows program; its stdout and stderr, line ends made Unix ones, land in $output
+# and its exit code in $status.
+run_windows() {
+    local capture
+    capture=$(mktemp)
+    "$VRK_RUN" "$VRK_PREFIX" "$@" </dev/null >"$capture" 2>&1
+    status=$?
+    output=$(tr -d '\r' <"$capture")
+    rm -f "$capture"
+}
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+pass() {
+    echo "ok:   $*"
+}
+
+# expect_status CODE WHAT: the last program exited with CODE.
+expect_status() {
+    if [ "$status" -eq "$1" ]; then
+        pass "$2 (exit code $1)"
+    else
+        fail "$2: expected exit code $1, got $status; output:"
+        printf '%s\n' "$output" | sed 's/^/      /'
+    fi
+}
+
+# expect_line TEXT WHAT: the last program printed TEXT as a whole line.
+expect_line() {
+    if printf '%s\n' "$output" | grep -qxF -- "$1"; then
+        pass "$2 (printed '$1')"
+    else
+        fail "$2: expected the line '$1'; output:"
+        printf '%s\n' "$output" | sed 's/^/      /'
+    fi
+}
+
+# expect_line_matching REGEX WHAT: the last program printed a line that REGEX (extended) matches whole.
+expect_line_matching() {
+    if printf '%s\n' "$output" | grep -qxE -- "$1"; then
+        pass "$2 (printed a line matching '$1')"
+    else
+        fail "$2: expected a line matching '$1'; output:"
+        printf '%s\n' "$output" | sed 's/^/      /'
+    fi
+}
+
+# expect_no_text TEXT WHAT: the last program's output does not contain TEXT.
+expect_no_text() {
+    if printf '%s\n' "$output" | grep -qF -- "$1"; then
+        fail "$2: did not expect '$1'; output:"
+        printf '%s\n' "$output" | sed 's/^/      /'
+    else
+        pass "$2 (no '$1')"
+    fi
+}
+
+# Registers a server DLL with regsvr32 and remembers it for cleanup.
+register_server() {
+    registered_dlls+=("$1")
+    run_windows regsvr32 /s "$(windows_path "$1")"
+    expect_status 0 "regsvr32 $(basename "$1")"
+}
+
+unregister_server() {
+    run_windows regsvr32 /u /s "$(windows_path "$1")"
+    expect_status 0 "regsvr32 /u $(basename "$1")"
+}
+
+set_product_installed() {
+    if [ "$1" = yes ]; then
+        product_key_created=1
+        run_windows reg add "$product_key" /f
+        expect_status 0 "reg add product key"
+    else
+        run_windows reg delete "$product_key" /f
+        expect_status 0 "reg delete product key"
+        product_key_created=0
+    fi
+}
+
+# Puts users into the substitute components' directory with vrksim.exe:
+#   add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...
+# The directory is removed again at cleanup when it was not there before.
+add_simulator_users() {
+    local vrksim=$1 user
+    shift
+    if ! "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1; then
+        simulator_settings_created=1
+    fi
+    for user in "$@"; do
+        # shellcheck disable=SC2086 # the words of one user line are separate arguments
+        run_windows "$vrksim" users add $user
+        expect_status 0 "vrksim users add $user"
+    done
+}
+
+# Leaves the shared prefix as we found it: no server registered, no product key, no
+# simulator directory that we made.
+cleanup_prefix() {
+    local dll
+    for dll in "${registered_dlls[@]}"; do
+        "$VRK_RUN" "$VRK_PREFIX" regsvr32 /u /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1
+    done
+    if [ "$simulator_settings_created" -eq 1 ]; then
+        "$VRK_RUN" "$VRK_PREFIX" reg delete "$simulator_settings_key" /f </dev/null >/dev/null 2>&1
+    fi
+    if [ "$product_key_created" -eq 1 ]; then
+        "$VRK_RUN" "$VRK_PREFIX" reg delete "$product_key" /f </dev/null >/dev/null 2>&1
+    fi
+}
+
+finish_checks() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed"
+        exit 1
+    fi
+    echo "all checks passed"
+    exit 0
+}
