@@ -3,11 +3,14 @@
 #   include/      the C/C++ header and the interface identifiers
 #   examples/     sample clients (C++, VBScript, JScript)
 #   substitutes/  stand-ins for the maker's components, for machines WITHOUT the product
-install(TARGETS vrksolauth RUNTIME DESTINATION bin)
+install(TARGETS vrksolauth vrkauth RUNTIME DESTINATION bin)
 install(FILES ${VRK_GENERATED_DIR}/vrksolauth.tlb DESTINATION bin)
 install(FILES ${VRK_GENERATED_DIR}/vrksolauth.h ${VRK_GENERATED_DIR}/vrksolauth_i.c DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples
-    FILES_MATCHING PATTERN "*.cpp" PATTERN "*.vbs" PATTERN "*.js" PATTERN "README.md")
+    FILES_MATCHING PATTERN "*.cpp" PATTERN "*.vbs" PATTERN "*.js")
+install(TARGETS vrksimulator vrksim RUNTIME DESTINATION substitutes)
+install(FILES ${PROJECT_SOURCE_DIR}/simulator/README.md DESTINATION substitutes)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/SUBSTITUTES-WARNING.txt DESTINATION substitutes RENAME WARNING.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
 set(CPACK_PACKAGE_NAME vrksolauth)

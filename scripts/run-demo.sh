@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The demo's steps over a built tree, in a private Wine prefix inside it:
+#   scripts/run-demo.sh BUILD_DIR [PREFIX]
+# Registers the substitute components and the server, then asks vrkauth.exe and the
+# VBScript sample the two questions in each situation a deployment meets. Each step
+# states what it expects; the script exits non-zero if any step's outcome differs.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(cd "$1" && pwd)
+bin=$build/bin
+
+export WINEPREFIX=${2:-$build/demo-wineprefix}
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX"
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+passed=0
+failed=0
+summary=()
+
+heading() { printf '\n== %s\n' "$*"; }
+# run_step DESCRIPTION EXPECTED_EXIT COMMAND...: runs a Windows program, shows its output, checks its exit code.
+run_step()
+{
+    local description=$1 expected=$2
+    shift 2
+    printf -- '-- %s\n$ %s\n' "$description" "$*"
+    wine "$@" </dev/null 2>&1 | tr -d '\r' | sed 's/^/   /'
+    local status=${PIPESTATUS[0]}
+    if [ "$status" -eq "$expected" ]; then
+        passed=$((passed + 1))
+        summary+=("ok    $description")
+    else
+        failed=$((failed + 1))
+        summary+=("FAIL  $description (exit $status, expected $expected)")
+        echo "   !! exit code $status, expected $expected"
+    fi
+}
+quiet() { wine "$@" </dev/null >/dev/null 2>&1; }
+
+heading "Preparing a private Wine prefix: $WINEPREFIX"
+wineboot -i </dev/null >/dev/null 2>&1
+product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+
+heading "Registering the substitute components and the server with regsvr32"
+run_step "regsvr32 registers the substitute components" 0 regsvr32 /s "$bin/vrksimulator.dll"
+run_step "regsvr32 registers vrksolauth.dll" 0 regsvr32 /s "$bin/vrksolauth.dll"
+run_step "vrkauth info: the server is fully registered, the product key absent" 0 "$bin/vrkauth.exe" info
+
+heading "The VRKsolution client is not installed"
+run_step "IsInstalled answers no" 1 "$bin/vrkauth.exe" installed
+run_step "Authenticate fails: the product is not installed" 2 "$bin/vrkauth.exe" authenticate CORP alice
+
+heading "Installing the product (its installation key) and adding demo users"
+quiet reg add "$product_key" /f
+run_step "add CORP\\alice" 0 "$bin/vrksim.exe" users add CORP alice
+run_step "add CORP\\bob, disabled" 0 "$bin/vrksim.exe" users add CORP bob --disabled
+run_step "the user directory" 0 "$bin/vrksim.exe" users list
+run_step "IsInstalled answers yes" 0 "$bin/vrkauth.exe" installed
+
+heading "Asking for users"
+run_step "a valid user: CORP\\alice" 0 "$bin/vrkauth.exe" authenticate CORP alice
+run_step "the C++ early-bound sample asks the same" 0 "$bin/EarlyBoundClient.exe" CORP alice
+run_step "names match case-insensitively: corp\\ALICE" 0 "$bin/vrkauth.exe" authenticate corp ALICE
+run_step "a disabled user: CORP\\bob is not valid" 1 "$bin/vrkauth.exe" authenticate CORP bob
+run_step "an unknown user: CORP\\carol is not valid" 1 "$bin/vrkauth.exe" authenticate CORP carol
+run_step "an empty user: the error and its description" 2 "$bin/vrkauth.exe" authenticate CORP ""
+
+heading "A rehearsed failure of the maker's handle manager"
+run_step "rehearse: CreateUserHandle fails with 0x8007052E" 0 "$bin/vrksim.exe" fault set CreateUserHandle 0x8007052E
+run_step "Authenticate reports the component's failure" 2 "$bin/vrkauth.exe" authenticate CORP alice
+run_step "the same failure late-bound, through IDispatch" 2 "$bin/vrkauth.exe" --late-bound authenticate CORP alice
+run_step "clear the rehearsed failure" 0 "$bin/vrksim.exe" fault clear
+
+heading "The same questions from VBScript, late-bound through the type library"
+run_step "VBScript: a valid user" 0 cscript //nologo "Z:${root//\//\\}\\examples\\vbscript\\vrkauth-sample.vbs" CORP alice
+run_step "VBScript: an empty user" 0 cscript //nologo "Z:${root//\//\\}\\examples\\vbscript\\vrkauth-sample.vbs" CORP ""
+
+heading "Unregistering"
+run_step "regsvr32 /u removes the server" 0 regsvr32 /u /s "$bin/vrksolauth.dll"
+run_step "regsvr32 /u removes the substitute components" 0 regsvr32 /u /s "$bin/vrksimulator.dll"
+quiet reg delete "$product_key" /f
+
+heading "Summary"
+printf '   %s\n' "${summary[@]}"
+printf '\n%d passed, %d failed\n' "$passed" "$failed"
+[ "$failed" -eq 0 ]
