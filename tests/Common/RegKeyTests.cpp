@@ -150,23 +150,25 @@ TEST_F(RegKeyTest, DeleteKey_RemovesADeepTreeDeepestFirstAndKeepsItsParent)
 
 TEST_F(RegKeyTest, DeleteKey_DirectlyUnderTheHive_EmptiesTheKeyThenFails_AndTheHiveItselfIsNeverTouched)
 {
-    const std::string topLevel = "VrkTestsTopLevel";
+    // Named to come first among the hive's subkeys, where emptying the whole hive would begin.
+    const std::string topLevel = "!VrkTestsTopLevel";
     RegKey key(RegHive::CurrentUser, topLevel, RegSam::KeyAllAccess);
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, (topLevel + "\\Child").c_str(), "v", REG_SZ, "", 1));
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, topLevel.c_str(), "v", REG_SZ, "", 1));
+
+    RegKey hive("HKEY_CURRENT_USER\\", RegSam::KeyAllAccess);
+    ExpectLegacyFailure(kTopLevelDelete, [&] { hive.DeleteKey(); });
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, topLevel + "\\Child"));
+    std::vector<RegKey> subkeys; // named by their own names alone
+    hive.EnumerateKeys(subkeys);
+    ASSERT_FALSE(subkeys.empty());
+    EXPECT_EQ(subkeys[0].GetName(), subkeys[0].GetKeyPath());
+
     ExpectLegacyFailure(kTopLevelDelete, [&] { key.DeleteKey(); });
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, topLevel));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, topLevel + "\\Child"));
     EXPECT_FALSE(RegEntry(key, "v").Exists());
     VrkTest::DeleteTree(HKEY_CURRENT_USER, topLevel);
-
-    RegKey hive("HKEY_CURRENT_USER\\", RegSam::KeyAllAccess);
-    ExpectLegacyFailure(kTopLevelDelete, [&] { hive.DeleteKey(); });
-    EXPECT_TRUE(ScratchHas(""));
-    std::vector<RegKey> subkeys; // named by their own names alone
-    hive.EnumerateKeys(subkeys);
-    ASSERT_FALSE(subkeys.empty());
-    EXPECT_EQ(subkeys[0].GetName(), subkeys[0].GetKeyPath());
 }
 
 TEST_F(RegKeyTest, KeyWithoutHandleOrAccess_FailsEveryOperationThatNeedsThem)
