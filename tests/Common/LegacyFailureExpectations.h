@@ -1,14 +1,30 @@
-// LegacyFailureExpectations.h: checks that an action fails with one exact legacy exception.
+// LegacyFailureExpectations.h: catches what an action raises, and checks that it fails with one
+// exact legacy exception.
 #pragma once
 
 #include "Common/Utility/VRKLegacyException.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace VrkTest
 {
+
+// The exception of that type that action raised, if it raised one.
+template <typename Exception, typename Action> std::optional<Exception> Caught(Action&& action)
+{
+    try
+    {
+        action();
+    }
+    catch (const Exception& error)
+    {
+        return error;
+    }
+    return std::nullopt;
+}
 
 struct LegacyFailure
 {
@@ -18,21 +34,14 @@ struct LegacyFailure
     int code;
 };
 
-// Runs action and expects it to throw a VRKLegacyException with exactly these fields.
 template <typename Action> void ExpectLegacyFailure(const LegacyFailure& expected, Action&& action)
 {
-    try
-    {
-        action();
-        ADD_FAILURE() << "no exception; expected \"" << expected.message << "\"";
-    }
-    catch (const Veyrak::VRKLegacyException& error)
-    {
-        EXPECT_EQ(expected.message, error.what());
-        EXPECT_EQ(expected.throwSite, error.GetThrowSite());
-        EXPECT_EQ(expected.severity, error.GetSeverity());
-        EXPECT_EQ(expected.code, error.GetCode());
-    }
+    const auto error = Caught<Veyrak::VRKLegacyException>(action);
+    ASSERT_TRUE(error) << "no exception; expected \"" << expected.message << "\"";
+    EXPECT_EQ(expected.message, error->what());
+    EXPECT_EQ(expected.throwSite, error->GetThrowSite());
+    EXPECT_EQ(expected.severity, error->GetSeverity());
+    EXPECT_EQ(expected.code, error->GetCode());
 }
 
 } // namespace VrkTest
