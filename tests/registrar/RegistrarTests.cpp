@@ -1,100 +1,117 @@
-// Tests of the variable map and of variable expansion in script texts.
-#include "ScriptTestSupport.h"
+// Tests of the variable map and of running a module's "REGISTRY" resource (ScriptResources.rc): the
+// module path variable, extra variables and the failures of loading.
+#include "registrar/Registrar.h"
+#include "support/TestSupport.h"
 
 #include <string>
 
 using namespace Veyrak;
-using VrkTest::Lines;
+using namespace VrkTest;
 
-TEST(RegistrarVariables, FindVariable_OnEmptyMap_FindsNothing)
+namespace
 {
-    Registrar registrar;
-    EXPECT_EQ(nullptr, registrar.FindVariable("Module"));
+
+constexpr UINT kModuleScript = 101;
+constexpr UINT kTerminatedScript = 102; // a zero byte, then text that is no script
+const char kResourceKey[] = "Software\\VrkTests\\ScriptResource";
+const RegistrarVariable kGreeting[] = {{L"Greeting", L"Hello"}, {L"Greeting", L"Ignored"}, {nullptr, L"end"}};
+
+std::string ModulePath(HMODULE module)
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(module, path, MAX_PATH);
+    return path;
 }
 
-TEST(RegistrarVariables, AddVariable_SameNameTwice_KeepsBothAndFindsTheFirst)
+std::string Registered(const char* name)
 {
-    Registrar registrar;
-    EXPECT_HR(S_OK, registrar.AddVariable(L"Module", L"first"));
-    EXPECT_HR(S_OK, registrar.AddVariable(L"MODULE", L"second"));
-    ASSERT_NE(nullptr, registrar.FindVariable("module"));
-    EXPECT_STREQ(L"first", registrar.FindVariable("module"));
+    return ReadString(HKEY_CURRENT_USER, kResourceKey, name);
 }
 
-TEST(RegistrarVariables, AddVariable_PastTheFirstRoomTwice_KeepsEveryPair)
+TEST(RegistrarVariables, PairsAreAppendedAndTheFirstMatchIsFoundCaseInsensitively)
 {
     Registrar registrar;
+    EXPECT_EQ(nullptr, registrar.FindVariable("Name0"));
+    // 45 pairs outgrow the first room twice.
     for (int i = 0; i < 45; ++i)
-    {
-        std::wstring number = std::to_wstring(i);
-        ASSERT_HR(S_OK, registrar.AddVariable((L"Name" + number).c_str(), (L"Value" + number).c_str()));
-    }
+        ASSERT_HR(S_OK, registrar.AddVariable((L"Name" + std::to_wstring(i)).c_str(),
+                                              (L"Value" + std::to_wstring(i)).c_str()));
+    EXPECT_HR(S_OK, registrar.AddVariable(L"NAME7", L"second"));
     for (int i = 0; i < 45; ++i)
-    {
-        SCOPED_TRACE(i);
-        LPCOLESTR value = registrar.FindVariable(("NAME" + std::to_string(i)).c_str());
-        ASSERT_NE(nullptr, value);
-        EXPECT_EQ(L"Value" + std::to_wstring(i), value);
-    }
-}
-
-TEST(RegistrarVariables, ClearVariables_ForgetsEveryPairAndAllowsNewOnes)
-{
-    Registrar registrar;
-    registrar.AddVariable(L"Module", L"path");
+        EXPECT_STREQ((L"Value" + std::to_wstring(i)).c_str(),
+                     registrar.FindVariable(("nAME" + std::to_string(i)).c_str()));
     registrar.ClearVariables();
-    EXPECT_EQ(nullptr, registrar.FindVariable("Module"));
-    EXPECT_HR(S_OK, registrar.AddVariable(L"Other", L"value"));
-    EXPECT_STREQ(L"value", registrar.FindVariable("other"));
+    EXPECT_EQ(nullptr, registrar.FindVariable("Name0"));
+    EXPECT_HR(S_OK, registrar.AddVariable(L"Other", nullptr));
+    EXPECT_STREQ(L"", registrar.FindVariable("other"));
 }
 
-class ScriptExpansion : public VrkTest::ScriptTest
+class ScriptResource : public ::testing::Test
 {
+protected:
+    void SetUp() override { DeleteTree(HKEY_CURRENT_USER, kResourceKey); }
+    void TearDown() override { DeleteTree(HKEY_CURRENT_USER, kResourceKey); }
 };
 
-TEST_F(ScriptExpansion, References_ExpandEverywhereWithCaseInsensitiveNames)
+TEST_F(ScriptResource, Executable_RegistersItsShortPathAndTheExtraVariables)
 {
-    m_registrar.AddVariable(L"Module", L"C:\\Dir\\x.dll");
-    m_registrar.AddVariable(L"KeyName", L"Named");
-    ASSERT_EQ(31u, std::string("Thirty1CharacterVariableName012").size());
-    m_registrar.AddVariable(L"Thirty1CharacterVariableName012", L"max");
+    HMODULE program = ::GetModuleHandleA(nullptr);
+    const std::string longPath = ModulePath(program);
+    char shortPath[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH));
+    ASSERT_NE(longPath, shortPath);
 
-    EXPECT_HR(S_OK, Register("A = s '%MODULE%' { val v = s '%module%|100%%|%Thirty1CharacterVariableName012%' }\r\n"
-                             "%KEYNAME%x\r\n"
-                             "val '%%' = s ''"));
+    EXPECT_HR(DISP_E_EXCEPTION, UpdateRegistryFromScript(program, kModuleScript, TRUE, nullptr));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kResourceKey));
 
-    EXPECT_EQ(Lines({"A", "A:@=S:C:\\Dir\\x.dll", "A:v=S:C:\\Dir\\x.dll|100%|max", "Namedx", ".:%=S:"}), Tree());
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(program, kModuleScript, TRUE, kGreeting));
+    EXPECT_EQ(shortPath, Registered("Module"));
+    EXPECT_EQ("Hello, 100%", Registered(""));
+    // No instance handle means the executable too.
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(nullptr, kModuleScript, TRUE, kGreeting));
+    EXPECT_EQ(shortPath, Registered("Module"));
+
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(program, kModuleScript, FALSE, kGreeting));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kResourceKey));
 }
 
-TEST_F(ScriptExpansion, BadReferences_FailBeforeAnyKeyIsTouched)
+TEST_F(ScriptResource, DllAtAPathWithAQuote_RegistersItsLongPathWhole)
 {
-    m_registrar.AddVariable(L"Thirty2CharacterVariableName0123", L"defined");
-    const struct
-    {
-        const char* body;
-        HRESULT expected;
-    } cases[] = {
-        {"A = s '%Undefined%'", DISP_E_EXCEPTION},
-        {"A = s '100%", DISP_E_EXCEPTION},
-        {"A = s '%Thirty2CharacterVariableName0123%'", E_FAIL},
-    };
-    for (const auto& row : cases)
-    {
-        SCOPED_TRACE(row.body);
-        EXPECT_HR(row.expected, Register(std::string("Before\r\n") + row.body));
-        EXPECT_EQ("", Tree());
-    }
-    // A "%" as the very last character of the text.
-    EXPECT_HR(DISP_E_EXCEPTION, RunText(InScratch("Before") + "%", true));
-    EXPECT_EQ("", Tree());
+    char temp[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
+    const std::string directory = std::string(temp) + "Vrk's scripts", copy = directory + "\\ScriptModule.dll";
+    ::CreateDirectoryA(directory.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA((ProgramDirectory() + "registrar_script_module.dll").c_str(), copy.c_str(), FALSE));
+    HMODULE module = ::LoadLibraryA(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    const std::string loadedPath = ModulePath(module);
+    EXPECT_NE(std::string::npos, loadedPath.find("Vrk's scripts\\ScriptModule.dll"));
+
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(module, kModuleScript, TRUE, kGreeting));
+    EXPECT_EQ(loadedPath, Registered("Module"));
+
+    ::FreeLibrary(module);
+    ::DeleteFileA(copy.c_str());
+    ::RemoveDirectoryA(directory.c_str());
 }
 
-TEST_F(ScriptExpansion, EmptyScript_SucceedsAndBlanksOnlyExpectAHive)
+TEST_F(ScriptResource, ZeroByteInsideTheResource_EndsTheScript)
 {
-    EXPECT_HR(S_OK, RunText("", true));
-    EXPECT_HR(S_OK, RunText("", false));
-    EXPECT_HR(DISP_E_EXCEPTION, RunText(" \t\r\n ", true));
-    // Vertical tab and form feed are not blanks: they make a token that is no hive.
-    EXPECT_HR(DISP_E_EXCEPTION, RunText("\v", true));
-    EXPECT_HR(DISP_E_EXCEPTION, RunText("\f", true));
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kTerminatedScript, TRUE, nullptr));
+    EXPECT_EQ("terminated", Registered(""));
 }
+
+TEST_F(ScriptResource, MissingResourceOrFile_GivesTheLastErrorAsHResult)
+{
+    EXPECT_HR(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND),
+              UpdateRegistryFromScript(::GetModuleHandleA(nullptr), 999, TRUE, nullptr));
+    Registrar registrar;
+    EXPECT_HR(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND),
+              registrar.RunScriptResource(Widen(ModulePath(nullptr)).c_str(), kModuleScript, L"NOSUCHTYPE", TRUE));
+    // The platform's code for a missing file varies; any error code of its own will do.
+    const HRESULT hr = registrar.RunScriptResource(Widen(ProgramDirectory() + "no such module.dll").c_str(),
+                                                   kModuleScript, L"REGISTRY", TRUE);
+    EXPECT_TRUE(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << HResultText(hr);
+}
+
+} // namespace

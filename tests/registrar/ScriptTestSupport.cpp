@@ -1,9 +1,10 @@
-// ScriptTestSupport.cpp: the script fixture and the registry dump.
+// ScriptTestSupport.cpp: the script case runner, the seeding of keys and the registry dump.
 #include "ScriptTestSupport.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
+#include "registrar/ScriptParser.h"
+
+#include <set>
+#include <sstream>
 
 namespace VrkTest
 {
@@ -11,86 +12,55 @@ namespace VrkTest
 namespace
 {
 
-std::string ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size)
+std::multiset<std::string> Split(const std::string& joined)
 {
-    char number[16];
-    switch (type)
-    {
-        case REG_SZ:
-            return "S:" + std::string(reinterpret_cast<const char*>(data.data()), size ? size - 1 : 0);
-        case REG_DWORD:
-        {
-            DWORD value = 0;
-            std::memcpy(&value, data.data(), sizeof value);
-            std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(value));
-            return std::string("D:") + number;
-        }
-        case REG_BINARY:
-        {
-            std::string text = "B:";
-            for (DWORD i = 0; i < size; ++i)
-            {
-                std::snprintf(number, sizeof number, "%02x", data[i]);
-                text += number;
-            }
-            return text;
-        }
-        default:
-            std::snprintf(number, sizeof number, "?%lu", static_cast<unsigned long>(type));
-            return number;
-    }
+    std::multiset<std::string> lines;
+    std::istringstream stream(joined);
+    for (std::string line; std::getline(stream, line, '|');)
+        lines.insert(line);
+    return lines;
 }
 
-void DumpKey(HKEY root, const std::string& path, const std::string& relative, std::vector<std::string>& lines)
+std::string ValueText(DWORD type, const BYTE* data, DWORD size)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    const std::string label = relative.empty() ? "." : relative;
-    if (!relative.empty())
-        lines.push_back(relative);
-    for (DWORD index = 0;; ++index)
-    {
-        char name[16384];
-        DWORD nameLength = sizeof name;
-        std::vector<BYTE> data(65536);
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (::RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            break;
-        lines.push_back(label + ":" + (name[0] ? name : "@") + "=" + ValueText(type, data, size));
-    }
-    std::vector<std::string> subkeys;
-    for (DWORD index = 0;; ++index)
-    {
-        char name[256];
-        DWORD nameLength = sizeof name;
-        if (::RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        subkeys.push_back(name);
-    }
-    ::RegCloseKey(key);
-    for (const std::string& subkey : subkeys)
-        DumpKey(root, path + "\\" + subkey, relative.empty() ? subkey : relative + "\\" + subkey, lines);
-}
-
-} // namespace
-
-std::string Lines(std::vector<std::string> lines)
-{
-    std::sort(lines.begin(), lines.end());
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
+    if (type == REG_SZ)
+        return "S:" + std::string(reinterpret_cast<const char*>(data), size ? size - 1 : 0);
+    if (type == REG_DWORD)
+        return "D:" + std::to_string(*reinterpret_cast<const DWORD*>(data));
+    std::string text = type == REG_BINARY ? "B:" : "?" + std::to_string(type) + ":";
+    const char digits[] = "0123456789abcdef";
+    for (DWORD i = 0; i < size; ++i)
+        text += {digits[data[i] >> 4], digits[data[i] & 15]};
     return text;
 }
 
-std::string DumpTree(HKEY root, const std::string& path)
+void DumpKey(const std::string& path, const std::string& relative, std::multiset<std::string>& lines)
 {
-    std::vector<std::string> lines;
-    DumpKey(root, path, "", lines);
-    return Lines(lines);
+    Veyrak::UniqueHkey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    if (!relative.empty())
+        lines.insert(relative);
+    char name[16384];
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD nameLength = sizeof name, size = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+            break;
+        lines.insert((relative.empty() ? "." : relative) + ":" + (name[0] ? name : "@") + "=" +
+                     ValueText(type, data.data(), size));
+    }
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD nameLength = sizeof name;
+        if (::RegEnumKeyExA(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        DumpKey(path + "\\" + name, relative.empty() ? name : relative + "\\" + name, lines);
+    }
 }
+
+} // namespace
 
 std::string ScriptTest::InScratch(const std::string& body) const
 {
@@ -99,31 +69,37 @@ std::string ScriptTest::InScratch(const std::string& body) const
            "\r\n} } }\r\n}\r\n";
 }
 
-HRESULT ScriptTest::RunText(const std::string& text, bool doRegister)
+void ScriptTest::RunCases(const std::vector<ScriptCase>& cases)
 {
-    return Veyrak::ScriptParser(m_registrar).RunScript(text.c_str(), doRegister);
-}
-
-HRESULT ScriptTest::Run(const std::string& body, bool doRegister)
-{
-    return RunText(InScratch(body), doRegister);
-}
-
-void ScriptTest::SetString(const std::string& path, const std::string& name, const std::string& value)
-{
-    MakeKey(path);
-    HKEY key = nullptr;
-    const std::string full = path.empty() ? ScratchPath() : ScratchPath() + "\\" + path;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, full.c_str(), 0, KEY_SET_VALUE, &key));
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1)));
-    ::RegCloseKey(key);
-}
-
-void ScriptTest::MakeKey(const std::string& path)
-{
-    CreateKey(HKEY_CURRENT_USER, path.empty() ? ScratchPath() : ScratchPath() + "\\" + path);
+    for (const ScriptCase& row : cases)
+    {
+        SCOPED_TRACE(row.name);
+        DeleteTree(HKEY_CURRENT_USER, ScratchPath());
+        CreateKey(HKEY_CURRENT_USER, ScratchPath());
+        for (const std::string& line : Split(row.seed))
+        {
+            const size_t colon = line.find(':'), equals = line.find("=S:");
+            const std::string path = line.substr(0, colon), name = line.substr(colon + 1, equals - colon - 1);
+            const std::string key = ScratchPath() + (path == "." ? "" : "\\" + path);
+            CreateKey(HKEY_CURRENT_USER, key);
+            if (colon != std::string::npos)
+            {
+                ASSERT_EQ(ERROR_SUCCESS,
+                          ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name == "@" ? nullptr : name.c_str(),
+                                            REG_SZ, line.c_str() + equals + 3,
+                                            static_cast<DWORD>(line.size() - equals - 2)));
+            }
+        }
+        if (row.pass == Pass::RoundTrip)
+        {
+            EXPECT_HR(S_OK, Veyrak::ScriptParser(m_registrar).RunScript(row.text.c_str(), TRUE));
+        }
+        EXPECT_HR(row.expected,
+                  Veyrak::ScriptParser(m_registrar).RunScript(row.text.c_str(), row.pass == Pass::Register));
+        std::multiset<std::string> lines;
+        DumpKey(ScratchPath(), "", lines);
+        EXPECT_EQ(Split(row.tree), lines);
+    }
 }
 
 } // namespace VrkTest

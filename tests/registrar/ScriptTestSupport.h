@@ -1,40 +1,42 @@
-// ScriptTestSupport.h: a fixture that runs script texts over the test's scratch key, and a dump of
-// a registry subtree as sorted text, so that a test compares the whole result at once.
+// ScriptTestSupport.h: a fixture that runs tables of script cases over the test's scratch key and
+// compares the whole registry subtree after each with the expected one.
 #pragma once
 
 #include "registrar/Registrar.h"
-#include "registrar/ScriptParser.h"
 #include "support/TestSupport.h"
 
 #include <string>
-#include <vector>
 
 namespace VrkTest
 {
 
-// One line per key ("A\B") and per value ("A\B:Name=S:text"); "." is the dumped key itself and
-// "@" its default value. D values in decimal, B values in lowercase hex. Lines sorted, joined by "\n".
-std::string DumpTree(HKEY root, const std::string& path);
+enum class Pass
+{
+    Register,
+    Unregister,
+    RoundTrip // registers (which must succeed), then unregisters
+};
 
-// The expected dump from unsorted lines.
-std::string Lines(std::vector<std::string> lines);
+// Registry contents are written as lines joined by "|": one per key ("A\B") and per value
+// ("A\B:Name=S:text"), where "." is the scratch key and "@" a default value; D values in decimal,
+// B values in lowercase hex. The order of the lines does not matter.
+struct ScriptCase
+{
+    const char* name;
+    std::string text;
+    HRESULT expected;
+    std::string tree = ""; // after the run
+    std::string seed = ""; // written before the run; string values only
+    Pass pass = Pass::Register;
+};
 
 class ScriptTest : public ScratchKeyTest
 {
 protected:
-    // Runs the body as the content of the scratch key's block, the keys above it marked NoRemove.
-    HRESULT Run(const std::string& body, bool doRegister);
-    HRESULT Register(const std::string& body) { return Run(body, true); }
-    HRESULT Unregister(const std::string& body) { return Run(body, false); }
-    // Runs a whole script text.
-    HRESULT RunText(const std::string& text, bool doRegister);
-    // The hive block that reaches the scratch key, around the body.
+    // The hive block that reaches the scratch key (the keys above it NoRemove), around the body.
     std::string InScratch(const std::string& body) const;
-
-    std::string Tree() const { return DumpTree(HKEY_CURRENT_USER, ScratchPath()); }
-    // Relative to the scratch key; "" names the scratch key itself.
-    void SetString(const std::string& path, const std::string& name, const std::string& value);
-    void MakeKey(const std::string& path);
+    // Runs each case over a fresh scratch key.
+    void RunCases(const std::vector<ScriptCase>& cases);
 
     Veyrak::Registrar m_registrar;
 };
