@@ -3,95 +3,93 @@
 
 using namespace VrkTest;
 
-// --- Not installed ---
-
 TEST_F(AuthenticatorTest, NotInstalled_CreationSucceedsUnconnectedAndAuthenticateFails)
 {
     SetProductInstalled(false);
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-
-    VARIANT_BOOL installed = 0x1234;
+    VARIANT_BOOL installed = 0x1234, valid = VARIANT_TRUE;
     EXPECT_HR(S_OK, object->IsInstalled(&installed));
     EXPECT_EQ(VARIANT_FALSE, installed);
 
-    VARIANT_BOOL valid = VARIANT_TRUE;
-    UniqueBstr domain = Bstr(L"CORP"), user = Bstr(L"alice");
-    EXPECT_HR(E_FAIL, object->Authenticate(domain.get(), user.get(), &valid));
+    UniqueBstr user = Bstr(L"alice");
+    EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
     EXPECT_EQ(VARIANT_FALSE, valid);
     ExpectAuthenticatorError(L"Authenticate: VRKsolution not installed");
-
-    EXPECT_EQ(0, g_fakeRecord.singleSignOnCreated);
-    EXPECT_EQ(0, g_fakeRecord.handleManagerCreated);
-    EXPECT_EQ(0, g_fakeRecord.createUserHandleCalls);
+    EXPECT_EQ(0, g_fakeRecord.singleSignOnCreated + g_fakeRecord.handleManagerCreated);
 }
 
-// --- The verdict path ---
-
-TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsUnchangedAndReturnsTheVerdict)
+TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsUnchangedAndReturnsTheComponentsVerdict)
 {
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    EXPECT_EQ(1, g_fakeRecord.singleSignOnCreated);
-    EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
-
     VARIANT_BOOL installed = VARIANT_FALSE;
     EXPECT_HR(S_OK, object->IsInstalled(&installed));
     EXPECT_EQ(VARIANT_TRUE, installed);
 
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    UniqueBstr domain = Bstr(L"CORP"), user = Bstr(L"alice");
-    EXPECT_HR(S_OK, object->Authenticate(domain.get(), user.get(), &valid));
-    EXPECT_EQ(VARIANT_TRUE, valid);
+    UniqueBstr domain = Bstr(L"CORP"), empty = Bstr(L""), user = Bstr(L"alice");
+    for (VARIANT_BOOL verdict : {VARIANT_TRUE, VARIANT_FALSE})
+    {
+        g_fakeScript.verdict = verdict;
+        VARIANT_BOOL valid = verdict == VARIANT_TRUE ? VARIANT_FALSE : VARIANT_TRUE;
+        EXPECT_HR(S_OK, object->Authenticate(domain.get(), user.get(), &valid));
+        EXPECT_EQ(verdict, valid) << "a false verdict is no failure";
+    }
     EXPECT_EQ(L"CORP", g_fakeRecord.domain);
     EXPECT_EQ(L"alice", g_fakeRecord.user);
     EXPECT_EQ(0, g_fakeRecord.reserved);
     EXPECT_EQ(g_fakeRecord.handleCreated, g_fakeRecord.handleReceived);
-}
-
-TEST_F(AuthenticatorTest, Authenticate_FalseVerdictIsNoFailure)
-{
-    g_fakeScript.verdict = VARIANT_FALSE;
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    VARIANT_BOOL valid = VARIANT_TRUE;
-    UniqueBstr user = Bstr(L"bob");
-    EXPECT_HR(S_OK, object->Authenticate(nullptr, user.get(), &valid));
-    EXPECT_EQ(VARIANT_FALSE, valid);
     EXPECT_FALSE(TakeErrorInfo().present) << "a success must not leave error information";
-}
 
-TEST_F(AuthenticatorTest, Authenticate_NullOrEmptyDomainGoesToTheHandleManagerUnchanged)
-{
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    UniqueBstr user = Bstr(L"alice"), empty = Bstr(L"");
+    // A null or empty domain reaches the handle manager as it is.
+    VARIANT_BOOL valid;
     EXPECT_HR(S_OK, object->Authenticate(nullptr, user.get(), &valid));
     EXPECT_TRUE(g_fakeRecord.domainWasNull);
     EXPECT_HR(S_OK, object->Authenticate(empty.get(), user.get(), &valid));
     EXPECT_FALSE(g_fakeRecord.domainWasNull);
-    EXPECT_EQ(L"", g_fakeRecord.domain);
-    EXPECT_EQ(2, g_fakeRecord.createUserHandleCalls);
+    EXPECT_EQ(1, g_fakeRecord.singleSignOnCreated);
+    EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
 }
 
-// --- Bad arguments ---
-
-TEST_F(AuthenticatorTest, Authenticate_NullOrEmptyUser_FailsWithInvalidArgAndCallsNoComponent)
+// Every failure of a request returns its own HRESULT with its message, and never a true verdict.
+TEST_F(AuthenticatorTest, RequestFailures_ReturnTheirResultMessageAndAFalseVerdict)
 {
+    struct Failure
+    {
+        const char* name;
+        const wchar_t* user;
+        void (*arrange)();
+        HRESULT expected;
+        const wchar_t* message;
+        LONG handleCalls;
+    };
+    const Failure failures[] = {
+        {"null user", nullptr, [] {}, E_INVALIDARG, L"_CreateHandle: missing parameter: User", 0},
+        {"empty user", L"", [] {}, E_INVALIDARG, L"_CreateHandle: missing parameter: User", 0},
+        {"CreateUserHandle fails", L"alice", [] { g_fakeScript.createUserHandle = E_ACCESSDENIED; }, E_ACCESSDENIED,
+         L"_CreateHandle: failed to create a user handle", 1},
+        // The component writes a true verdict before it fails.
+        {"AuthenticateUser fails", L"alice", [] { g_fakeScript.authenticateUser = CO_E_SERVER_EXEC_FAILURE; },
+         CO_E_SERVER_EXEC_FAILURE, L"Authenticate: AuthenticateUser failed", 1},
+    };
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    UniqueBstr domain = Bstr(L"CORP"), empty = Bstr(L"");
-    for (BSTR user : {static_cast<BSTR>(nullptr), empty.get()})
+    for (const Failure& failure : failures)
     {
-        SCOPED_TRACE(user ? "empty user" : "null user");
+        SCOPED_TRACE(failure.name);
+        g_fakeScript = FakeScript(); // the record keeps counting the object's references
+        const LONG handleCallsBefore = g_fakeRecord.createUserHandleCalls;
+        const LONG verdictCallsBefore = g_fakeRecord.authenticateUserCalls;
+        failure.arrange();
+        UniqueBstr user(failure.user ? ::SysAllocString(failure.user) : nullptr);
         VARIANT_BOOL valid = VARIANT_TRUE;
-        EXPECT_HR(E_INVALIDARG, object->Authenticate(domain.get(), user, &valid));
+        EXPECT_HR(failure.expected, object->Authenticate(nullptr, user.get(), &valid));
         EXPECT_EQ(VARIANT_FALSE, valid);
-        ExpectAuthenticatorError(L"_CreateHandle: missing parameter: User");
+        ExpectAuthenticatorError(failure.message);
+        EXPECT_EQ(failure.handleCalls, g_fakeRecord.createUserHandleCalls - handleCallsBefore);
+        EXPECT_EQ(failure.expected == CO_E_SERVER_EXEC_FAILURE ? 1 : 0,
+                  g_fakeRecord.authenticateUserCalls - verdictCallsBefore);
     }
-    EXPECT_EQ(0, g_fakeRecord.createUserHandleCalls);
-    EXPECT_EQ(0, g_fakeRecord.authenticateUserCalls);
 }
 
 TEST_F(AuthenticatorTest, NullOutPointers_FailWithEPointerBeforeAnythingElse)
@@ -113,58 +111,22 @@ TEST_F(AuthenticatorTest, NullOutPointers_FailWithEPointerBeforeAnythingElse)
     EXPECT_HR(E_POINTER, unconnected->Authenticate(nullptr, user.get(), nullptr));
 }
 
-// --- Component failures during a request ---
-
-TEST_F(AuthenticatorTest, CreateUserHandleFails_ReturnsItsResultWithMessage)
-{
-    g_fakeScript.createUserHandle = static_cast<HRESULT>(0x80041234);
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    VARIANT_BOOL valid = VARIANT_TRUE;
-    UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(static_cast<HRESULT>(0x80041234), object->Authenticate(nullptr, user.get(), &valid));
-    EXPECT_EQ(VARIANT_FALSE, valid);
-    ExpectAuthenticatorError(L"_CreateHandle: failed to create a user handle");
-    EXPECT_EQ(0, g_fakeRecord.authenticateUserCalls);
-}
-
-TEST_F(AuthenticatorTest, AuthenticateUserFailsAfterWritingTrue_FailureNeverCarriesATrueVerdict)
-{
-    g_fakeScript.authenticateUser = E_ACCESSDENIED;
-    g_fakeScript.verdict = VARIANT_TRUE;
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    VARIANT_BOOL valid = VARIANT_TRUE;
-    UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(E_ACCESSDENIED, object->Authenticate(nullptr, user.get(), &valid));
-    EXPECT_EQ(VARIANT_FALSE, valid);
-    ExpectAuthenticatorError(L"Authenticate: AuthenticateUser failed");
-    EXPECT_EQ(1, g_fakeRecord.authenticateUserCalls);
-}
-
-// --- State is fixed at creation ---
-
 TEST_F(AuthenticatorTest, InstallationChangesAfterCreation_DoNotChangeAnObjectsAnswers)
 {
     ComPtr<IVRKsolutionAuthenticator1> before = Create();
-    ASSERT_TRUE(before);
     SetProductInstalled(false);
     ComPtr<IVRKsolutionAuthenticator1> after = Create();
-    ASSERT_TRUE(after);
+    ASSERT_TRUE(before && after);
 
-    VARIANT_BOOL installed = VARIANT_FALSE;
+    VARIANT_BOOL installed = VARIANT_FALSE, valid = VARIANT_FALSE;
     EXPECT_HR(S_OK, before->IsInstalled(&installed));
     EXPECT_EQ(VARIANT_TRUE, installed);
     EXPECT_HR(S_OK, after->IsInstalled(&installed));
     EXPECT_EQ(VARIANT_FALSE, installed);
-
-    VARIANT_BOOL valid = VARIANT_FALSE;
     UniqueBstr user = Bstr(L"alice");
     EXPECT_HR(S_OK, before->Authenticate(nullptr, user.get(), &valid));
     EXPECT_EQ(VARIANT_TRUE, valid);
 }
-
-// --- Error information source ---
 
 TEST_F(AuthenticatorTest, ErrorSource_IsTheRegisteredProgIdAndAbsentWhileUnregistered)
 {
@@ -173,22 +135,16 @@ TEST_F(AuthenticatorTest, ErrorSource_IsTheRegisteredProgIdAndAbsentWhileUnregis
     ASSERT_TRUE(object);
     VARIANT_BOOL valid;
     UniqueBstr user = Bstr(L"alice");
-
     EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
     EXPECT_EQ(L"", TakeErrorInfo().source);
 
-    const std::string classKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
-    CreateKey(HKEY_CLASSES_ROOT, classKey + "\\ProgID");
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegOpenKeyExA(HKEY_CLASSES_ROOT, (classKey + "\\ProgID").c_str(), 0, KEY_SET_VALUE, &key));
+    const std::string progIdKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}\\ProgID";
+    CreateKey(HKEY_CLASSES_ROOT, progIdKey);
     const char progId[] = "Vrksolauth.VRKsolutionAuthenticator.1";
-    ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(progId), sizeof progId);
-    ::RegCloseKey(key);
-
+    ::RegSetValueA(HKEY_CLASSES_ROOT, progIdKey.c_str(), REG_SZ, progId, sizeof progId - 1);
     EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
     ErrorInfoSnapshot info = TakeErrorInfo();
-    DeleteTree(HKEY_CLASSES_ROOT, classKey);
+    DeleteTree(HKEY_CLASSES_ROOT, "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}");
     EXPECT_EQ(L"Vrksolauth.VRKsolutionAuthenticator.1", info.source);
     EXPECT_EQ(L"Authenticate: VRKsolution not installed", info.description);
 }
