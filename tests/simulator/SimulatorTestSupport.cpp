@@ -8,65 +8,34 @@ const char kSimulatorKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionSimul
 const char kSingleSignOnClassKey[] = "CLSID\\{2D070527-5F3F-4A0C-B426-2E598F6D470D}";
 const char kHandleManagerClassKey[] = "CLSID\\{5F3D5012-F8A8-402F-97CF-927FE49BA9ED}";
 
-template <typename Function> static Function Export(HMODULE module, const char* name)
+SimulatorDll::SimulatorDll() : m_module(::LoadLibraryA(Path().c_str()))
 {
-    auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-    EXPECT_NE(nullptr, function) << name << " is not exported";
-    return function;
-}
-
-std::string SimulatorDll::Path()
-{
-    return ProgramDirectory() + "vrksimulator.dll";
-}
-
-SimulatorDll::SimulatorDll()
-{
-    m_module = ::LoadLibraryA(Path().c_str());
     EXPECT_NE(nullptr, m_module) << "cannot load " << Path() << ", error " << ::GetLastError();
-    if (!m_module)
-        return;
-    m_getClassObject = Export<GetClassObjectFunction>(m_module, "DllGetClassObject");
-    m_canUnloadNow = Export<ExportFunction>(m_module, "DllCanUnloadNow");
-    m_registerServer = Export<ExportFunction>(m_module, "DllRegisterServer");
-    m_unregisterServer = Export<ExportFunction>(m_module, "DllUnregisterServer");
 }
 
-SimulatorDll::~SimulatorDll()
+HRESULT SimulatorDll::Call(const char* name) const
 {
-    if (m_module)
-        ::FreeLibrary(m_module);
+    auto function =
+        m_module
+            ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(m_module, name)))
+            : nullptr;
+    return function ? function() : E_UNEXPECTED;
 }
 
 HRESULT SimulatorDll::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
 {
-    return m_getClassObject ? m_getClassObject(clsid, iid, object) : E_UNEXPECTED;
-}
-
-HRESULT SimulatorDll::CanUnloadNow() const
-{
-    return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED;
-}
-
-HRESULT SimulatorDll::RegisterServer() const
-{
-    return m_registerServer ? m_registerServer() : E_UNEXPECTED;
-}
-
-HRESULT SimulatorDll::UnregisterServer() const
-{
-    return m_unregisterServer ? m_unregisterServer() : E_UNEXPECTED;
+    using Function = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto function =
+        m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(m_module, "DllGetClassObject")))
+                 : nullptr;
+    return function ? function(clsid, iid, object) : E_UNEXPECTED;
 }
 
 HRESULT SimulatorDll::Create(REFCLSID clsid, REFIID iid, void** object) const
 {
-    IClassFactory* factory = nullptr;
-    HRESULT result = GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(result))
-        return result;
-    result = factory->CreateInstance(nullptr, iid, object);
-    factory->Release();
-    return result;
+    ComPtr<IClassFactory> factory;
+    HRESULT result = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+    return FAILED(result) ? result : factory->CreateInstance(nullptr, iid, object);
 }
 
 void SimulatorTest::RemoveEverything()
@@ -76,25 +45,14 @@ void SimulatorTest::RemoveEverything()
     DeleteTree(HKEY_CLASSES_ROOT, kHandleManagerClassKey);
 }
 
-void WriteSimulatorDword(const std::string& subkey, const std::string& name, DWORD value)
+void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
 {
     HKEY key = nullptr;
-    std::string path = std::string(kSimulatorKeyPath) + "\\" + subkey;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                               &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS,
-              ::RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+                                              static_cast<const BYTE*>(data), size));
     ::RegCloseKey(key);
-}
-
-void SetFault(const std::string& operation, HRESULT result)
-{
-    WriteSimulatorDword("Faults", operation, static_cast<DWORD>(result));
-}
-
-void AddUser(const std::string& domain, const std::string& user, bool enabled)
-{
-    WriteSimulatorDword("Users\\" + domain + "\\" + user, "Enabled", enabled ? 1 : 0);
 }
 
 } // namespace VrkTest

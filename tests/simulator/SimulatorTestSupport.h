@@ -1,9 +1,11 @@
-// SimulatorTestSupport.h: vrksimulator.dll through its exports, and a fixture that gives
-// each test empty simulator settings and no simulator registration.
+// SimulatorTestSupport.h: vrksimulator.dll through its exports, registry writers, and a fixture
+// that gives each test empty simulator settings and no simulator registration.
 #pragma once
 
 #include "support/TestSupport.h"
 
+#include "Common/Utility/ComPtr.h"
+#include "Common/Utility/UniqueResource.h"
 #include "authenticator/VeyrakComponents.h"
 
 #include <string>
@@ -11,42 +13,40 @@
 namespace VrkTest
 {
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator, as the DLL reads it.
-extern const char kSimulatorKeyPath[];
-// HKEY_CLASSES_ROOT\CLSID\{...} of the two classes.
-extern const char kSingleSignOnClassKey[];
-extern const char kHandleManagerClassKey[];
+using Veyrak::ComPtr;
+using Veyrak::UniqueBstr;
 
+extern const char kSimulatorKeyPath[];      // under HKEY_LOCAL_MACHINE, as the DLL reads it
+extern const char kSingleSignOnClassKey[];  // under HKEY_CLASSES_ROOT
+extern const char kHandleManagerClassKey[]; // under HKEY_CLASSES_ROOT
+
+inline UniqueBstr Bstr(const wchar_t* text)
+{
+    return UniqueBstr(text ? ::SysAllocString(text) : nullptr);
+}
+
+// Loaded from beside the test program; a failed load fails the test and every call gives E_UNEXPECTED.
 class SimulatorDll
 {
 public:
-    // Loads vrksimulator.dll from beside the test program; fails the test if it cannot.
     SimulatorDll();
     SimulatorDll(const SimulatorDll&) = delete;
     SimulatorDll& operator=(const SimulatorDll&) = delete;
-    ~SimulatorDll();
+    ~SimulatorDll() { ::FreeLibrary(m_module); }
 
+    HRESULT CanUnloadNow() const { return Call("DllCanUnloadNow"); }
+    HRESULT RegisterServer() const { return Call("DllRegisterServer"); }
+    HRESULT UnregisterServer() const { return Call("DllUnregisterServer"); }
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
-    HRESULT CanUnloadNow() const;
-    HRESULT RegisterServer() const;
-    HRESULT UnregisterServer() const;
-    // Creates an object through the class's factory (the factory reference is released again).
+    // Through the class's factory, which is released again.
     HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const;
-
-    static std::string Path();
+    static std::string Path() { return ProgramDirectory() + "vrksimulator.dll"; }
 
 private:
-    using ExportFunction = HRESULT(STDAPICALLTYPE*)();
-    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-
-    HMODULE m_module = nullptr;
-    GetClassObjectFunction m_getClassObject = nullptr;
-    ExportFunction m_canUnloadNow = nullptr;
-    ExportFunction m_registerServer = nullptr;
-    ExportFunction m_unregisterServer = nullptr;
+    HRESULT Call(const char* name) const;
+    HMODULE m_module;
 };
 
-// Empty simulator settings and no class keys of the simulator, before and after each test.
 class SimulatorTest : public ::testing::Test
 {
 protected:
@@ -55,30 +55,30 @@ protected:
     static void RemoveEverything();
 };
 
-// Writes a REG_DWORD under HKLM\<simulator key>\<subkey>.
-void WriteSimulatorDword(const std::string& subkey, const std::string& name, DWORD value);
-void SetFault(const std::string& operation, HRESULT result);
-void AddUser(const std::string& domain, const std::string& user, bool enabled);
-
-// A BSTR that frees itself.
-class Bstr
+// Create root\path and set a value there (the default value for an empty name).
+void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
+inline void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
 {
-public:
-    explicit Bstr(const wchar_t* text = nullptr) : m_text(text ? ::SysAllocString(text) : nullptr) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(m_text); }
-    BSTR get() const { return m_text; }
-    BSTR* out()
-    {
-        ::SysFreeString(m_text);
-        m_text = nullptr;
-        return &m_text;
-    }
-    std::wstring text() const { return m_text ? std::wstring(m_text, ::SysStringLen(m_text)) : L"<null>"; }
+    WriteValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+inline void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text)
+{
+    WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
 
-private:
-    BSTR m_text;
-};
+// The simulator's own settings, written as an administrator would.
+inline void SetFault(const std::string& operation, HRESULT result)
+{
+    WriteDword(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults", operation, static_cast<DWORD>(result));
+}
+inline void ClearFaults()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults");
+}
+inline void AddUser(const std::string& domain, const std::string& user, bool enabled)
+{
+    WriteDword(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\" + domain + "\\" + user, "Enabled",
+               enabled);
+}
 
 } // namespace VrkTest
