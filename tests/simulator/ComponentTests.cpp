@@ -40,21 +40,17 @@ protected:
 
 } // namespace
 
-TEST_F(ComponentTest, ClassObjects_ExistForBothClassesWithTheirOwnInterfaceOnly)
+TEST_F(ComponentTest, Interfaces_AreThoseOfEachClassAndTheApplicationHasIDispatchWithoutTypeInformation)
 {
     void* object = reinterpret_cast<void*>(0xdeadbeef);
     EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(IID_IPrimaryUserApp3, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
     Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_IHandleManager, E_NOINTERFACE);
     Create<IUnknown>(CLSID_VeyrakHandleManager, IID_IDispatch, E_NOINTERFACE);
-}
 
-TEST_F(ComponentTest, PrimaryUserApplication_AnswersIDispatchWithoutTypeInformation)
-{
     ComPtr<IPrimaryUserApp3> application = NewApplication();
-    ASSERT_TRUE(application);
     ComPtr<IDispatch> dispatch;
-    ASSERT_HR(S_OK, application.QueryInterface(IID_IDispatch, dispatch));
+    ASSERT_HR(S_OK, application ? application.QueryInterface(IID_IDispatch, dispatch) : E_UNEXPECTED);
     UINT count = 0xdeadbeef;
     EXPECT_HR(S_OK, dispatch->GetTypeInfoCount(&count));
     EXPECT_EQ(0u, count);
@@ -100,12 +96,11 @@ TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalfor
         const wchar_t* domain;
         const wchar_t* user;
         VARIANT_BOOL expected;
-    } rows[] = {
-        {L"CORP", L"anna", VARIANT_TRUE},     {L"corp", L"ANNA", VARIANT_TRUE},   {L"A:B", L"c:d", VARIANT_TRUE},
-        {L"CORP", L"seven", VARIANT_TRUE},    {L"CORP", L"bob", VARIANT_FALSE},   {L"CORP", L"text", VARIANT_FALSE},
-        {L"CORP", L"carl", VARIANT_FALSE},    {L"OTHER", L"anna", VARIANT_FALSE}, {L"", L"anna", VARIANT_FALSE},
-        {L"CORP\\x", L"anna", VARIANT_FALSE},
-    };
+    } rows[] = {{L"CORP", L"anna", VARIANT_TRUE},  {L"corp", L"ANNA", VARIANT_TRUE},
+                {L"A:B", L"c:d", VARIANT_TRUE},    {L"CORP", L"seven", VARIANT_TRUE},
+                {L"CORP", L"bob", VARIANT_FALSE},  {L"CORP", L"text", VARIANT_FALSE},
+                {L"CORP", L"carl", VARIANT_FALSE}, {L"OTHER", L"anna", VARIANT_FALSE},
+                {L"", L"anna", VARIANT_FALSE},     {L"CORP\\x", L"anna", VARIANT_FALSE}};
     for (const auto& row : rows)
     {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(row.domain) + L"\\" + row.user));
@@ -134,11 +129,9 @@ TEST_F(ComponentTest, CreationFaults_FailTheFactorysCreateInstanceWithTheRehears
         const char* operation;
         HRESULT sso;
         HRESULT manager;
-    } rows[] = {
-        {"CreateComponent", kRehearsed, kRehearsed},
-        {"CreateSingleSignOn", kRehearsed, S_OK},
-        {"CreateHandleManager", S_OK, kRehearsed},
-    };
+    } rows[] = {{"CreateComponent", kRehearsed, kRehearsed},
+                {"CreateSingleSignOn", kRehearsed, S_OK},
+                {"CreateHandleManager", S_OK, kRehearsed}};
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.operation);
@@ -151,7 +144,7 @@ TEST_F(ComponentTest, CreationFaults_FailTheFactorysCreateInstanceWithTheRehears
     }
 }
 
-TEST_F(ComponentTest, CallFaults_AreReadAtEveryCall)
+TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
 {
     AddUser("CORP", "anna", true);
     auto sso = Create<ISingleSignOn>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn);
@@ -159,20 +152,25 @@ TEST_F(ComponentTest, CallFaults_AreReadAtEveryCall)
     ComPtr<IPrimaryUserApp3> application = NewApplication();
     ASSERT_TRUE(sso && manager && application);
     UniqueBstr domain = Bstr(L"CORP"), user = Bstr(L"anna"), handle = Bstr(L"VRKH1:4:CORP:4:anna"), made;
-    ComPtr<IUnknown> created;
-    VARIANT_BOOL verdict = VARIANT_TRUE;
+    auto expectCalls = [&](HRESULT getApplication, HRESULT createHandle, HRESULT authenticate)
+    {
+        ComPtr<IUnknown> created;
+        EXPECT_HR(getApplication, sso->GetPrimaryUserApplication(created.Put()));
+        EXPECT_HR(createHandle, manager->CreateUserHandle(domain.get(), user.get(), 0, made.put()));
+        VARIANT_BOOL verdict = VARIANT_TRUE;
+        EXPECT_HR(authenticate, application->AuthenticateUser(handle.get(), &verdict));
+        EXPECT_EQ(SUCCEEDED(authenticate) ? VARIANT_TRUE : VARIANT_FALSE, verdict);
+    };
+    SetFault("GetPrimaryUserApplication", S_FALSE);
+    const DWORD notADword = static_cast<DWORD>(E_FAIL);
+    WriteValue(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults", "CreateUserHandle", REG_BINARY,
+               &notADword, sizeof notADword);
+    expectCalls(S_OK, S_OK, S_OK);
 
     SetFault("GetPrimaryUserApplication", kRehearsed);
     SetFault("CreateUserHandle", E_ACCESSDENIED);
     SetFault("AuthenticateUser", RPC_E_DISCONNECTED);
-    EXPECT_HR(kRehearsed, sso->GetPrimaryUserApplication(created.Put()));
-    EXPECT_HR(E_ACCESSDENIED, manager->CreateUserHandle(domain.get(), user.get(), 0, made.put()));
-    EXPECT_HR(RPC_E_DISCONNECTED, application->AuthenticateUser(handle.get(), &verdict));
-    EXPECT_EQ(VARIANT_FALSE, verdict);
-
+    expectCalls(kRehearsed, E_ACCESSDENIED, RPC_E_DISCONNECTED);
     ClearFaults();
-    EXPECT_HR(S_OK, sso->GetPrimaryUserApplication(created.Put()));
-    EXPECT_HR(S_OK, manager->CreateUserHandle(domain.get(), user.get(), 0, made.put()));
-    EXPECT_HR(S_OK, application->AuthenticateUser(handle.get(), &verdict));
-    EXPECT_EQ(VARIANT_TRUE, verdict);
+    expectCalls(S_OK, S_OK, S_OK);
 }

@@ -52,8 +52,7 @@ TEST_F(RegistrationTest, ClassRegisteredToAnotherFile_IsNeitherDisplacedNorRemov
 {
     const std::pair<const char*, const char*> servers[] = {
         {"\\InprocServer32", "C:\\Program Files\\VEYRAK\\VRKSolution\\vrkhandles.dll"},
-        {"\\LocalServer32", "C:\\Program Files\\VEYRAK\\VRKSolution\\vrkhandles.exe"},
-    };
+        {"\\LocalServer32", "C:\\Program Files\\VEYRAK\\VRKSolution\\vrkhandles.exe"}};
     const std::string foreignKey = kHandleManagerClassKey;
     for (const auto& [subkey, server] : servers)
     {

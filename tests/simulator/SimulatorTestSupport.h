@@ -16,9 +16,10 @@ namespace VrkTest
 using Veyrak::ComPtr;
 using Veyrak::UniqueBstr;
 
-extern const char kSimulatorKeyPath[];      // under HKEY_LOCAL_MACHINE, as the DLL reads it
-extern const char kSingleSignOnClassKey[];  // under HKEY_CLASSES_ROOT
-extern const char kHandleManagerClassKey[]; // under HKEY_CLASSES_ROOT
+// Under HKEY_LOCAL_MACHINE, as the DLL reads it; the class keys under HKEY_CLASSES_ROOT.
+inline constexpr char kSimulatorKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionSimulator";
+inline constexpr char kSingleSignOnClassKey[] = "CLSID\\{2D070527-5F3F-4A0C-B426-2E598F6D470D}";
+inline constexpr char kHandleManagerClassKey[] = "CLSID\\{5F3D5012-F8A8-402F-97CF-927FE49BA9ED}";
 
 inline UniqueBstr Bstr(const wchar_t* text)
 {
@@ -29,7 +30,7 @@ inline UniqueBstr Bstr(const wchar_t* text)
 class SimulatorDll
 {
 public:
-    SimulatorDll();
+    SimulatorDll() : m_module(::LoadLibraryA(Path().c_str())) { EXPECT_NE(nullptr, m_module) << Path(); }
     SimulatorDll(const SimulatorDll&) = delete;
     SimulatorDll& operator=(const SimulatorDll&) = delete;
     ~SimulatorDll() { ::FreeLibrary(m_module); }
@@ -37,13 +38,26 @@ public:
     HRESULT CanUnloadNow() const { return Call("DllCanUnloadNow"); }
     HRESULT RegisterServer() const { return Call("DllRegisterServer"); }
     HRESULT UnregisterServer() const { return Call("DllUnregisterServer"); }
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        return Call<REFCLSID, REFIID, void**>("DllGetClassObject", clsid, iid, object);
+    }
     // Through the class's factory, which is released again.
-    HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const;
+    HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        ComPtr<IClassFactory> factory;
+        HRESULT result = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+        return FAILED(result) ? result : factory->CreateInstance(nullptr, iid, object);
+    }
     static std::string Path() { return ProgramDirectory() + "vrksimulator.dll"; }
 
 private:
-    HRESULT Call(const char* name) const;
+    template <typename... Arguments> HRESULT Call(const char* name, Arguments... arguments) const
+    {
+        FARPROC address = m_module ? ::GetProcAddress(m_module, name) : nullptr;
+        auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Arguments...)>(reinterpret_cast<void*>(address));
+        return function ? function(arguments...) : E_UNEXPECTED;
+    }
     HMODULE m_module;
 };
 
@@ -52,11 +66,25 @@ class SimulatorTest : public ::testing::Test
 protected:
     void SetUp() override { RemoveEverything(); }
     void TearDown() override { RemoveEverything(); }
-    static void RemoveEverything();
+    static void RemoveEverything()
+    {
+        for (const char* path : {kSingleSignOnClassKey, kHandleManagerClassKey})
+            DeleteTree(HKEY_CLASSES_ROOT, path);
+        DeleteTree(HKEY_LOCAL_MACHINE, kSimulatorKeyPath);
+    }
 };
 
-// Create root\path and set a value there (the default value for an empty name).
-void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
+// Creates root\path and sets a value there (the default value for an empty name).
+inline void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+                       DWORD size)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+                                              static_cast<const BYTE*>(data), size));
+    ::RegCloseKey(key);
+}
 inline void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
 {
     WriteValue(root, path, name, REG_DWORD, &value, sizeof value);

@@ -9,15 +9,13 @@ TEST(UserHandleTest, RoundTrip_GivesTheDocumentedFormAndKeepsAnyCharacterOfEithe
 {
     EXPECT_EQ(L"VRKH1:4:CORP:4:anna", EncodeUserHandle(L"CORP", L"anna"));
     EXPECT_EQ(L"VRKH1:0::3:bob", EncodeUserHandle(L"", L"bob"));
-    const std::pair<std::wstring, std::wstring> rows[] = {
-        {L"CORP", L"anna"},
-        {L"", L""},
-        {L"A:B", L"c:d"},
-        {L"1:x", L"2:"},
-        {L"VRKH1:4:CORP:4:anna", L":"},
-        {std::wstring(L"nul\0in", 6), L"\u00e9l\u00e8ve"},
-        {std::wstring(12345, L'd'), std::wstring(99999, L'u')},
-    };
+    const std::pair<std::wstring, std::wstring> rows[] = {{L"CORP", L"anna"},
+                                                          {L"", L""},
+                                                          {L"A:B", L"c:d"},
+                                                          {L"1:x", L"2:"},
+                                                          {L"VRKH1:4:CORP:4:anna", L":"},
+                                                          {std::wstring(L"nul\0in", 6), L"\u00e9l\u00e8ve"},
+                                                          {std::wstring(12345, L'd'), std::wstring(99999, L'u')}};
     for (const auto& [domain, user] : rows)
     {
         SCOPED_TRACE(::testing::Message() << "domain length " << domain.size());

@@ -33,10 +33,8 @@ Outcome Vrksim(const std::string& arguments)
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE reader[2] = {}, writer[2] = {};
     for (int index = 0; index < 2; ++index)
-    {
-        EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0));
-        ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0);
-    }
+        EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0) &&
+                    ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0));
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -44,21 +42,17 @@ Outcome Vrksim(const std::string& arguments)
     startup.hStdError = writer[1];
     std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + arguments;
     PROCESS_INFORMATION process = {};
-    bool started =
-        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    EXPECT_TRUE(started) << "cannot start vrksim.exe, error " << ::GetLastError();
-    ::CloseHandle(writer[0]);
-    ::CloseHandle(writer[1]);
+    EXPECT_TRUE(
+        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        << "cannot start vrksim.exe, error " << ::GetLastError();
+    for (HANDLE handle : {writer[0], writer[1], process.hThread})
+        ::CloseHandle(handle);
     Outcome run;
     run.out = Drain(reader[0]);
     run.err = Drain(reader[1]);
-    if (started)
-    {
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::GetExitCodeProcess(process.hProcess, &run.exitCode);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
+    ::WaitForSingleObject(process.hProcess, INFINITE); // fails at once, as the next two, if it never started
+    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    ::CloseHandle(process.hProcess);
     return run;
 }
 
@@ -92,62 +86,47 @@ TEST_F(VrkSimTest, WrongUsage_ExitsWithTwoAndChangesNothing)
     Outcome help = Vrksim("--help");
     EXPECT_EQ(0u, help.exitCode);
     EXPECT_NE(std::string::npos, help.out.find("users add DOMAIN USER [--disabled]")) << help.out;
-    ExpectRuns({
-        {"", 2, ""},
-        {"frobnicate", 2, ""},
-        {"users", 2, ""},
-        {"users add CORP", 2, ""},
-        {"users add CORP anna extra", 2, ""},
-        {"users add CORP anna --enabled", 2, ""},
-        {"users add CORP\\SUB anna", 2, ""},
-        {"users remove CORP", 2, ""},
-        {"users list A B", 2, ""},
-        {"fault set AuthenticateUser", 2, ""},
-        {"fault set Authenticate 0x80004005", 2, ""},
-        {"fault set AuthenticateUser 80004005", 2, ""},
-        {"fault set AuthenticateUser 0x8000400G", 2, ""},
-        {"fault set AuthenticateUser 0x00000001", 2, ""},
-        {"fault clear Nothing", 2, ""},
-    });
+    for (const char* arguments :
+         {"", "frobnicate", "users", "users add CORP", "users add CORP anna extra", "users add CORP anna --enabled",
+          "users add CORP\\SUB anna", "users remove CORP", "users list A B", "fault set AuthenticateUser",
+          "fault set Authenticate 0x80004005", "fault set AuthenticateUser 80004005",
+          "fault set AuthenticateUser 0x8000400G", "fault set AuthenticateUser 0x00000001", "fault clear Nothing"})
+        ExpectRuns({{arguments, 2, ""}});
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSimulatorKeyPath));
 }
 
 TEST_F(VrkSimTest, Users_AddSwitchListAndRemoveMatchingNamesCaseInsensitively)
 {
-    ExpectRuns({
-        {"users list", 0, ""},
-        {"users add CORP anna", 0, "Added CORP\\anna (enabled).\n"},
-        {"users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n"},
-        {"users add corp Bob", 0, "Added corp\\Bob (enabled).\n"},
-        {"users add CORP ANNA --disabled", 0, "Updated CORP\\ANNA (disabled).\n"},
-        {"users list", 0, "CORP\\anna disabled\nCORP\\Bob enabled\nWest\\zoe disabled\n"},
-        {"users enable corp ANNA", 0, "Enabled corp\\ANNA.\n"},
-        {"users disable CORP bob", 0, "Disabled CORP\\bob.\n"},
-        {"users enable CORP nobody", 1, ""},
-        {"users disable OTHER anna", 1, ""},
-        {"users remove CORP \"\"", 1, ""},
-        {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
-        {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
-        {"users remove West zoe", 1, ""},
-        {"users list West", 1, ""},
-    });
+    ExpectRuns({{"users list", 0, ""},
+                {"users add CORP anna", 0, "Added CORP\\anna (enabled).\n"},
+                {"users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n"},
+                {"users add corp Bob", 0, "Added corp\\Bob (enabled).\n"},
+                {"users add CORP ANNA --disabled", 0, "Updated CORP\\ANNA (disabled).\n"},
+                {"users list", 0, "CORP\\anna disabled\nCORP\\Bob enabled\nWest\\zoe disabled\n"},
+                {"users enable corp ANNA", 0, "Enabled corp\\ANNA.\n"},
+                {"users disable CORP bob", 0, "Disabled CORP\\bob.\n"},
+                {"users enable CORP nobody", 1, ""},
+                {"users disable OTHER anna", 1, ""},
+                {"users remove CORP \"\"", 1, ""},
+                {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
+                {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
+                {"users remove West zoe", 1, ""},
+                {"users list West", 1, ""}});
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\CORP\\anna"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\West"));
 }
 
 TEST_F(VrkSimTest, Faults_SetListAndClear)
 {
-    ExpectRuns({
-        {"fault clear", 0, "Cleared all faults.\n"},
-        {"fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n"},
-        {"fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n"},
-        {"fault list", 0, "CreateComponent 0x80040154\nAuthenticateUser 0x80004005\n"},
-        {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
-        {"fault clear authenticateUser", 1, ""},
-        {"fault list", 0, "CreateComponent 0x80040154\n"},
-        {"fault clear", 0, "Cleared all faults.\n"},
-        {"fault list", 0, ""},
-    });
+    ExpectRuns({{"fault clear", 0, "Cleared all faults.\n"},
+                {"fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n"},
+                {"fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n"},
+                {"fault list", 0, "CreateComponent 0x80040154\nAuthenticateUser 0x80004005\n"},
+                {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
+                {"fault clear authenticateUser", 1, ""},
+                {"fault list", 0, "CreateComponent 0x80040154\n"},
+                {"fault clear", 0, "Cleared all faults.\n"},
+                {"fault list", 0, ""}});
 }
 
 TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)
