@@ -83,11 +83,11 @@ TEST_F(ComponentTest, CreateUserHandle_ChecksItsArgumentsAndEncodesANullDomainAs
 
 TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalformedHandle)
 {
-    AddUser("CORP", "anna", true);
-    AddUser("CORP", "bob", false);
-    AddUser("A:B", "c:d", true);
-    WriteDword(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\CORP\\seven", "Enabled", 7);
-    WriteString(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\CORP\\text", "Enabled", "1");
+    AddUser("CORP", "anna", 1);
+    AddUser("CORP", "bob", 0);
+    AddUser("A:B", "c:d", 1);
+    AddUser("CORP", "seven", 7);
+    WriteString(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\text"), "Enabled", "1");
     auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
     ComPtr<IPrimaryUserApp3> application = NewApplication();
     ASSERT_TRUE(manager && application);
@@ -111,12 +111,19 @@ TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalfor
         EXPECT_EQ(row.expected, verdict);
     }
 
+    // A name with a zero inside is no key name, even where the part before it is one.
+    AddUser("CORP", "an", 1);
+    UniqueBstr zeroInside(::SysAllocStringLen(L"VRKH1:4:CORP:5:an\0na", 20));
+    VARIANT_BOOL verdict = VARIANT_TRUE;
+    EXPECT_HR(S_OK, application->AuthenticateUser(zeroInside.get(), &verdict));
+    EXPECT_EQ(VARIANT_FALSE, verdict);
+
     EXPECT_HR(E_POINTER, application->AuthenticateUser(nullptr, nullptr));
     for (const wchar_t* text : {static_cast<const wchar_t*>(nullptr), L"CORP\\anna", L"VRKH1:4:CORP:4:annaX"})
     {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(text ? text : L"<null>")));
         UniqueBstr handle = Bstr(text);
-        VARIANT_BOOL verdict = VARIANT_TRUE;
+        verdict = VARIANT_TRUE;
         EXPECT_HR(kMalformedHandle, application->AuthenticateUser(handle.get(), &verdict));
         EXPECT_EQ(VARIANT_FALSE, verdict);
     }
@@ -146,7 +153,7 @@ TEST_F(ComponentTest, CreationFaults_FailTheFactorysCreateInstanceWithTheRehears
 
 TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
 {
-    AddUser("CORP", "anna", true);
+    AddUser("CORP", "anna", 1);
     auto sso = Create<ISingleSignOn>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn);
     auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
     ComPtr<IPrimaryUserApp3> application = NewApplication();
@@ -163,8 +170,7 @@ TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
     };
     SetFault("GetPrimaryUserApplication", S_FALSE);
     const DWORD notADword = static_cast<DWORD>(E_FAIL);
-    WriteValue(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults", "CreateUserHandle", REG_BINARY,
-               &notADword, sizeof notADword);
+    WriteValue(HKEY_LOCAL_MACHINE, SettingsKey("Faults"), "CreateUserHandle", REG_BINARY, &notADword, sizeof notADword);
     expectCalls(S_OK, S_OK, S_OK);
 
     SetFault("GetPrimaryUserApplication", kRehearsed);

@@ -1,8 +1,6 @@
 // The whole flow: vrksolauth.dll creates the registered substitute components and answers through them.
 #include "SimulatorTestSupport.h"
 
-#include "support/ServerDll.h"
-
 using namespace VrkTest;
 
 namespace
@@ -18,8 +16,8 @@ protected:
         SimulatorTest::SetUp();
         ASSERT_HR(S_OK, m_simulator.RegisterServer());
         SetProductInstalled(true);
-        AddUser("CORP", "anna", true);
-        AddUser("CORP", "bob", false);
+        AddUser("CORP", "anna", 1);
+        AddUser("CORP", "bob", 0);
     }
     void TearDown() override
     {

@@ -20,7 +20,7 @@ protected:
         {
             SCOPED_TRACE(classKey);
             EXPECT_EQ(0u, ReadString(HKEY_CLASSES_ROOT, classKey).find("VRKsolution Simulator "));
-            EXPECT_EQ(SimulatorDll::Path(), ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32"));
+            EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32"));
             EXPECT_EQ("Both",
                       ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32", "ThreadingModel"));
         }
@@ -35,7 +35,7 @@ TEST_F(RegistrationTest, RegisterAndUnregister_HandleItsOwnRegistrationAgainAndI
 {
     ASSERT_HR(S_OK, m_dll.RegisterServer());
     ExpectRegistered();
-    std::string path = SimulatorDll::Path();
+    std::string path = m_dll.Path();
     std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::toupper(c); });
     WriteString(HKEY_CLASSES_ROOT, std::string(kSingleSignOnClassKey) + "\\InprocServer32", "", path);
     EXPECT_HR(S_OK, m_dll.RegisterServer()) << "registering over its own registration";
@@ -64,8 +64,7 @@ TEST_F(RegistrationTest, ClassRegisteredToAnotherFile_IsNeitherDisplacedNorRemov
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kSingleSignOnClassKey)) << "a refused registration writes nothing";
 
         // Its own class goes, the other file's stays, and the caller learns of it.
-        WriteString(HKEY_CLASSES_ROOT, std::string(kSingleSignOnClassKey) + "\\InprocServer32", "",
-                    SimulatorDll::Path());
+        WriteString(HKEY_CLASSES_ROOT, std::string(kSingleSignOnClassKey) + "\\InprocServer32", "", m_dll.Path());
         EXPECT_HR(kRegisteredToAnotherFile, m_dll.UnregisterServer());
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kSingleSignOnClassKey));
         EXPECT_EQ(server, ReadString(HKEY_CLASSES_ROOT, foreignKey + subkey));

@@ -2,6 +2,7 @@
 // that gives each test empty simulator settings and no simulator registration.
 #pragma once
 
+#include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
 #include "Common/Utility/ComPtr.h"
@@ -26,22 +27,11 @@ inline UniqueBstr Bstr(const wchar_t* text)
     return UniqueBstr(text ? ::SysAllocString(text) : nullptr);
 }
 
-// Loaded from beside the test program; a failed load fails the test and every call gives E_UNEXPECTED.
-class SimulatorDll
+// vrksimulator.dll, loaded from beside the test program.
+class SimulatorDll : public ServerDll
 {
 public:
-    SimulatorDll() : m_module(::LoadLibraryA(Path().c_str())) { EXPECT_NE(nullptr, m_module) << Path(); }
-    SimulatorDll(const SimulatorDll&) = delete;
-    SimulatorDll& operator=(const SimulatorDll&) = delete;
-    ~SimulatorDll() { ::FreeLibrary(m_module); }
-
-    HRESULT CanUnloadNow() const { return Call("DllCanUnloadNow"); }
-    HRESULT RegisterServer() const { return Call("DllRegisterServer"); }
-    HRESULT UnregisterServer() const { return Call("DllUnregisterServer"); }
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
-    {
-        return Call<REFCLSID, REFIID, void**>("DllGetClassObject", clsid, iid, object);
-    }
+    SimulatorDll() : ServerDll("vrksimulator.dll") {}
     // Through the class's factory, which is released again.
     HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const
     {
@@ -49,16 +39,6 @@ public:
         HRESULT result = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
         return FAILED(result) ? result : factory->CreateInstance(nullptr, iid, object);
     }
-    static std::string Path() { return ProgramDirectory() + "vrksimulator.dll"; }
-
-private:
-    template <typename... Arguments> HRESULT Call(const char* name, Arguments... arguments) const
-    {
-        FARPROC address = m_module ? ::GetProcAddress(m_module, name) : nullptr;
-        auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Arguments...)>(reinterpret_cast<void*>(address));
-        return function ? function(arguments...) : E_UNEXPECTED;
-    }
-    HMODULE m_module;
 };
 
 class SimulatorTest : public ::testing::Test
@@ -95,18 +75,22 @@ inline void WriteString(HKEY root, const std::string& path, const std::string& n
 }
 
 // The simulator's own settings, written as an administrator would.
+inline std::string SettingsKey(const std::string& child)
+{
+    return std::string(kSimulatorKeyPath) + "\\" + child;
+}
 inline void SetFault(const std::string& operation, HRESULT result)
 {
-    WriteDword(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults", operation, static_cast<DWORD>(result));
+    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey("Faults"), operation, static_cast<DWORD>(result));
 }
 inline void ClearFaults()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults");
+    DeleteTree(HKEY_LOCAL_MACHINE, SettingsKey("Faults"));
 }
-inline void AddUser(const std::string& domain, const std::string& user, bool enabled)
+// "Enabled" as given: any REG_DWORD other than 0 enables.
+inline void AddUser(const std::string& domain, const std::string& user, DWORD enabled)
 {
-    WriteDword(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\" + domain + "\\" + user, "Enabled",
-               enabled);
+    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey("Users\\" + domain + "\\" + user), "Enabled", enabled);
 }
 
 } // namespace VrkTest

@@ -9,12 +9,6 @@ using namespace VrkTest;
 namespace
 {
 
-struct Outcome
-{
-    DWORD exitCode = 0xdeadbeef;
-    std::string out, err;
-};
-
 // Reads a pipe to its end, without carriage returns, and closes it.
 std::string Drain(HANDLE pipe)
 {
@@ -28,52 +22,50 @@ std::string Drain(HANDLE pipe)
     return text;
 }
 
-Outcome Vrksim(const std::string& arguments)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE reader[2] = {}, writer[2] = {};
-    for (int index = 0; index < 2; ++index)
-        EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0) &&
-                    ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0));
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer[0];
-    startup.hStdError = writer[1];
-    std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(
-        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
-        << "cannot start vrksim.exe, error " << ::GetLastError();
-    for (HANDLE handle : {writer[0], writer[1], process.hThread})
-        ::CloseHandle(handle);
-    Outcome run;
-    run.out = Drain(reader[0]);
-    run.err = Drain(reader[1]);
-    ::WaitForSingleObject(process.hProcess, INFINITE); // fails at once, as the next two, if it never started
-    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
-    ::CloseHandle(process.hProcess);
-    return run;
-}
-
 struct Step
 {
-    const char* arguments;
+    std::string arguments;
     DWORD exitCode;
-    const char* out;
+    const char* out; // nullptr: any output but none
 };
 
-// Runs the steps in order. Failures explain themselves on standard error, wrong usage with a hint.
+// Runs "vrksim <arguments>" for each step in order. Failures explain themselves on standard error,
+// wrong usage with a hint.
 void ExpectRuns(std::initializer_list<Step> steps)
 {
     for (const Step& step : steps)
     {
-        SCOPED_TRACE(std::string("vrksim ") + step.arguments);
-        Outcome run = Vrksim(step.arguments);
-        EXPECT_EQ(step.exitCode, run.exitCode) << run.err;
-        EXPECT_EQ(step.out, run.out);
-        EXPECT_EQ(step.exitCode == 0 ? std::string::npos : 0, run.err.find("vrksim: ")) << run.err;
-        EXPECT_EQ(step.exitCode == 2, run.err.find("vrksim --help") != std::string::npos) << run.err;
+        SCOPED_TRACE("vrksim " + step.arguments);
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE reader[2] = {}, writer[2] = {};
+        for (int index = 0; index < 2; ++index)
+            EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0) &&
+                        ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0));
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writer[0];
+        startup.hStdError = writer[1];
+        std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + step.arguments;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(
+            ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+            << "cannot start vrksim.exe, error " << ::GetLastError();
+        for (HANDLE handle : {writer[0], writer[1], process.hThread})
+            ::CloseHandle(handle);
+        const std::string out = Drain(reader[0]), err = Drain(reader[1]);
+        DWORD exitCode = 0xdeadbeef; // stays if it never started: the calls below fail at once
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+        ::CloseHandle(process.hProcess);
+
+        EXPECT_EQ(step.exitCode, exitCode) << err;
+        if (step.out)
+            EXPECT_EQ(step.out, out);
+        else
+            EXPECT_NE("", out);
+        EXPECT_EQ(step.exitCode == 0 ? std::string::npos : 0, err.find("vrksim: ")) << err;
+        EXPECT_EQ(step.exitCode == 2, err.find("vrksim --help") != std::string::npos) << err;
     }
 }
 
@@ -83,14 +75,13 @@ using VrkSimTest = SimulatorTest;
 
 TEST_F(VrkSimTest, WrongUsage_ExitsWithTwoAndChangesNothing)
 {
-    Outcome help = Vrksim("--help");
-    EXPECT_EQ(0u, help.exitCode);
-    EXPECT_NE(std::string::npos, help.out.find("users add DOMAIN USER [--disabled]")) << help.out;
+    ExpectRuns({{"--help", 0, nullptr}, {"users add CORP " + std::string(256, 'a'), 2, ""}});
     for (const char* arguments :
          {"", "frobnicate", "users", "users add CORP", "users add CORP anna extra", "users add CORP anna --enabled",
-          "users add CORP\\SUB anna", "users remove CORP", "users list A B", "fault set AuthenticateUser",
-          "fault set Authenticate 0x80004005", "fault set AuthenticateUser 80004005",
-          "fault set AuthenticateUser 0x8000400G", "fault set AuthenticateUser 0x00000001", "fault clear Nothing"})
+          "users add CORP\\SUB anna", "users add \"\" anna", "users add CORP \"\"", "users remove CORP",
+          "users list A B", "fault set AuthenticateUser", "fault set Authenticate 0x80004005",
+          "fault set AuthenticateUser 80004005", "fault set AuthenticateUser 0x8000400G",
+          "fault set AuthenticateUser 0x00000001", "fault clear Nothing"})
         ExpectRuns({{arguments, 2, ""}});
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSimulatorKeyPath));
 }
@@ -111,9 +102,11 @@ TEST_F(VrkSimTest, Users_AddSwitchListAndRemoveMatchingNamesCaseInsensitively)
                 {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
                 {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
                 {"users remove West zoe", 1, ""},
-                {"users list West", 1, ""}});
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\CORP\\anna"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\West"));
+                {"users list West", 1, ""},
+                {"users add CORP " + std::string(255, 'a'), 0, nullptr},
+                {"users remove CORP " + std::string(255, 'A'), 0, nullptr}});
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\anna")));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\West")));
 }
 
 TEST_F(VrkSimTest, Faults_SetListAndClear)
