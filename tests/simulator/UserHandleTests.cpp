@@ -36,8 +36,8 @@ TEST(UserHandleTest, Decode_RefusesAnythingButTheExactForm)
              L"VRKH1:4:CORP4:anna",   // separator missing
              L"VRKH1:04:CORP:4:anna", // leading zero
              L"VRKH1:-4:CORP:4:anna", L"VRKH1:x:CORP:4:anna", L"VRKH1:4:CORP:4",
-             L"VRKH1:100000:CORP:4:anna",  // more digits than any handle has
-             L"VRKH1:4294967300:CORP:4:a", // would wrap around in 32 bits
+             L"VRKH1:100000:CORP:4:anna",     // more digits than any handle has
+             L"VRKH1:4294967300:CORP:4:anna", // 4 once wrapped around in 32 bits
          })
     {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(handle)));
