@@ -1,8 +1,6 @@
 // Tests of the substitute components through vrksimulator.dll's exports.
 #include "SimulatorTestSupport.h"
 
-#include <functional>
-
 using namespace VrkTest;
 using namespace Veyrak;
 
@@ -21,52 +19,20 @@ protected:
         SimulatorTest::TearDown();
     }
 
-    ISingleSignOn* NewSingleSignOn()
+    template <typename Interface> ComPtr<Interface> Create(REFCLSID clsid, REFIID iid, HRESULT expected = S_OK)
     {
-        ISingleSignOn* sso = nullptr;
-        EXPECT_HR(S_OK, m_dll.Create(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn, reinterpret_cast<void**>(&sso)));
-        return sso;
+        ComPtr<Interface> object;
+        EXPECT_HR(expected, m_dll.Create(clsid, iid, object.PutVoid()));
+        return object;
     }
-    IHandleManager* NewHandleManager()
+    ComPtr<IPrimaryUserApp3> NewApplication()
     {
-        IHandleManager* manager = nullptr;
-        EXPECT_HR(S_OK,
-                  m_dll.Create(CLSID_VeyrakHandleManager, IID_IHandleManager, reinterpret_cast<void**>(&manager)));
-        return manager;
-    }
-    IPrimaryUserApp3* NewApplication()
-    {
-        ISingleSignOn* sso = NewSingleSignOn();
-        if (!sso)
-            return nullptr;
-        IUnknown* application = nullptr;
-        EXPECT_HR(S_OK, sso->GetPrimaryUserApplication(&application));
-        sso->Release();
-        if (!application)
-            return nullptr;
-        IPrimaryUserApp3* app3 = nullptr;
-        EXPECT_HR(S_OK, application->QueryInterface(IID_IPrimaryUserApp3, reinterpret_cast<void**>(&app3)));
-        application->Release();
-        return app3;
-    }
-
-    // The verdict for domain\user, through a handle from the handle manager.
-    HRESULT Verdict(const wchar_t* domain, const wchar_t* user, VARIANT_BOOL& verdict)
-    {
-        IHandleManager* manager = NewHandleManager();
-        IPrimaryUserApp3* application = NewApplication();
-        if (!manager || !application)
-            return E_UNEXPECTED;
-        Bstr domainText(domain);
-        Bstr userText(user);
-        Bstr handle;
-        HRESULT result = manager->CreateUserHandle(domainText.get(), userText.get(), 0, handle.out());
-        verdict = static_cast<VARIANT_BOOL>(0x1234);
-        if (SUCCEEDED(result))
-            result = application->AuthenticateUser(handle.get(), &verdict);
-        manager->Release();
-        application->Release();
-        return result;
+        auto sso = Create<ISingleSignOn>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn);
+        ComPtr<IUnknown> unknown;
+        ComPtr<IPrimaryUserApp3> application;
+        EXPECT_HR(S_OK, sso ? sso->GetPrimaryUserApplication(unknown.Put()) : E_UNEXPECTED);
+        EXPECT_HR(S_OK, unknown ? unknown.QueryInterface(IID_IPrimaryUserApp3, application) : E_POINTER);
+        return application;
     }
 
     SimulatorDll m_dll;
@@ -74,118 +40,93 @@ protected:
 
 } // namespace
 
-TEST_F(ComponentTest, ClassObjects_ExistForBothClassesOnly)
+TEST_F(ComponentTest, Interfaces_AreThoseOfEachClassAndTheApplicationHasIDispatchWithoutTypeInformation)
 {
-    IClassFactory* factory = reinterpret_cast<IClassFactory*>(0xdeadbeef);
-    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE,
-              m_dll.GetClassObject(IID_IPrimaryUserApp3, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-    EXPECT_EQ(nullptr, factory);
-
-    IUnknown* object = nullptr;
-    EXPECT_HR(E_NOINTERFACE,
-              m_dll.Create(CLSID_VeyrakSingleSignOn, IID_IHandleManager, reinterpret_cast<void**>(&object)));
-    EXPECT_HR(E_NOINTERFACE, m_dll.Create(CLSID_VeyrakHandleManager, IID_IDispatch, reinterpret_cast<void**>(&object)));
+    void* object = reinterpret_cast<void*>(0xdeadbeef);
+    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(IID_IPrimaryUserApp3, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
-}
+    Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_IHandleManager, E_NOINTERFACE);
+    Create<IUnknown>(CLSID_VeyrakHandleManager, IID_IDispatch, E_NOINTERFACE);
 
-TEST_F(ComponentTest, PrimaryUserApplication_AnswersIPrimaryUserApp3AndIDispatchWithoutTypeInformation)
-{
-    IPrimaryUserApp3* application = NewApplication();
-    ASSERT_NE(nullptr, application);
-    IDispatch* dispatch = nullptr;
-    ASSERT_HR(S_OK, application->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
-    EXPECT_EQ(static_cast<IDispatch*>(application), dispatch);
-
+    ComPtr<IPrimaryUserApp3> application = NewApplication();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_HR(S_OK, application ? application.QueryInterface(IID_IDispatch, dispatch) : E_UNEXPECTED);
     UINT count = 0xdeadbeef;
     EXPECT_HR(S_OK, dispatch->GetTypeInfoCount(&count));
     EXPECT_EQ(0u, count);
-    ITypeInfo* typeInfo = reinterpret_cast<ITypeInfo*>(0xdeadbeef);
-    EXPECT_HR(E_NOTIMPL, dispatch->GetTypeInfo(0, 0, &typeInfo));
-    EXPECT_EQ(nullptr, typeInfo);
-
-    Bstr name;
-    EXPECT_HR(S_OK, application->GetApplicationName(name.out()));
-    EXPECT_EQ(L"VRKsolution Simulator", name.text());
-    EXPECT_HR(E_POINTER, application->GetApplicationName(nullptr));
-
-    dispatch->Release();
-    EXPECT_EQ(1u, ReferenceCount(application)) << "each QueryInterface adds to the one count";
-    application->Release();
+    UniqueBstr name;
+    EXPECT_HR(S_OK, application->GetApplicationName(name.put()));
+    EXPECT_STREQ(L"VRKsolution Simulator", name.get());
 }
 
-TEST_F(ComponentTest, CreateUserHandle_ChecksItsArguments)
+TEST_F(ComponentTest, CreateUserHandle_ChecksItsArgumentsAndEncodesANullDomainAsEmpty)
 {
-    IHandleManager* manager = NewHandleManager();
-    ASSERT_NE(nullptr, manager);
-    Bstr domain(L"CORP");
-    Bstr user(L"anna");
-    Bstr empty(L"");
+    auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
+    ASSERT_TRUE(manager);
+    const std::wstring longest(99999, L'n'), tooLong = longest + L"n";
+    UniqueBstr user = Bstr(longest.c_str()), handle;
+    EXPECT_HR(E_POINTER, manager->CreateUserHandle(nullptr, user.get(), 0, nullptr));
+    EXPECT_HR(S_OK, manager->CreateUserHandle(nullptr, user.get(), 0, handle.put()));
+    EXPECT_EQ(L"VRKH1:0::99999:" + longest, handle ? handle.get() : L"<null>");
 
-    EXPECT_HR(E_POINTER, manager->CreateUserHandle(domain.get(), user.get(), 0, nullptr));
-
-    BSTR handle = reinterpret_cast<BSTR>(0xdeadbeef);
-    EXPECT_HR(E_INVALIDARG, manager->CreateUserHandle(domain.get(), nullptr, 0, &handle));
-    EXPECT_EQ(nullptr, handle);
-    handle = reinterpret_cast<BSTR>(0xdeadbeef);
-    EXPECT_HR(E_INVALIDARG, manager->CreateUserHandle(domain.get(), empty.get(), 0, &handle));
-    EXPECT_EQ(nullptr, handle);
-
-    // A null domain is passed on by the server and encoded as empty.
-    Bstr fromNullDomain;
-    EXPECT_HR(S_OK, manager->CreateUserHandle(nullptr, user.get(), 0, fromNullDomain.out()));
-    EXPECT_EQ(L"VRKH1:0::4:anna", fromNullDomain.text());
-    manager->Release();
+    const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+        {L"CORP", nullptr}, {L"CORP", L""}, {L"CORP", tooLong.c_str()}, {tooLong.c_str(), L"anna"}};
+    for (const auto& [domainText, userText] : refused)
+    {
+        SCOPED_TRACE(::testing::Message() << "user of length " << (userText ? wcslen(userText) : 0));
+        UniqueBstr domain = Bstr(domainText), refusedUser = Bstr(userText);
+        BSTR poisoned = reinterpret_cast<BSTR>(0xdeadbeef);
+        EXPECT_HR(E_INVALIDARG, manager->CreateUserHandle(domain.get(), refusedUser.get(), 0, &poisoned));
+        EXPECT_EQ(nullptr, poisoned);
+    }
 }
 
-TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdict)
+TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalformedHandle)
 {
-    AddUser("CORP", "anna", true);
-    AddUser("CORP", "bob", false);
-    AddUser("A:B", "c:d", true);
-
+    AddUser("CORP", "anna", 1);
+    AddUser("CORP", "bob", 0);
+    AddUser("A:B", "c:d", 1);
+    AddUser("CORP", "seven", 7);
+    WriteString(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\text"), "Enabled", "1");
+    auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
+    ComPtr<IPrimaryUserApp3> application = NewApplication();
+    ASSERT_TRUE(manager && application);
     const struct
     {
         const wchar_t* domain;
         const wchar_t* user;
         VARIANT_BOOL expected;
-    } rows[] = {
-        {L"CORP", L"anna", VARIANT_TRUE}, {L"corp", L"ANNA", VARIANT_TRUE},     {L"A:B", L"c:d", VARIANT_TRUE},
-        {L"CORP", L"bob", VARIANT_FALSE}, {L"CORP", L"carl", VARIANT_FALSE},    {L"OTHER", L"anna", VARIANT_FALSE},
-        {L"", L"anna", VARIANT_FALSE},    {L"CORP\\x", L"anna", VARIANT_FALSE},
-    };
+    } rows[] = {{L"CORP", L"anna", VARIANT_TRUE},  {L"corp", L"ANNA", VARIANT_TRUE},
+                {L"A:B", L"c:d", VARIANT_TRUE},    {L"CORP", L"seven", VARIANT_TRUE},
+                {L"CORP", L"bob", VARIANT_FALSE},  {L"CORP", L"text", VARIANT_FALSE},
+                {L"CORP", L"carl", VARIANT_FALSE}, {L"OTHER", L"anna", VARIANT_FALSE},
+                {L"", L"anna", VARIANT_FALSE},     {L"CORP\\x", L"anna", VARIANT_FALSE}};
     for (const auto& row : rows)
     {
-        SCOPED_TRACE(::testing::Message() << "user " << ::testing::PrintToString(std::wstring(row.user)) << " of "
-                                          << ::testing::PrintToString(std::wstring(row.domain)));
-        VARIANT_BOOL verdict = 0;
-        EXPECT_HR(S_OK, Verdict(row.domain, row.user, verdict));
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.domain) + L"\\" + row.user));
+        UniqueBstr domain = Bstr(row.domain), user = Bstr(row.user), handle;
+        ASSERT_HR(S_OK, manager->CreateUserHandle(domain.get(), user.get(), 0, handle.put()));
+        VARIANT_BOOL verdict = static_cast<VARIANT_BOOL>(0x1234);
+        EXPECT_HR(S_OK, application->AuthenticateUser(handle.get(), &verdict));
         EXPECT_EQ(row.expected, verdict);
     }
-}
 
-TEST_F(ComponentTest, AuthenticateUser_RefusesNullVerdictsAndMalformedHandles)
-{
-    AddUser("CORP", "anna", true);
-    IPrimaryUserApp3* application = NewApplication();
-    ASSERT_NE(nullptr, application);
-    Bstr good(L"VRKH1:4:CORP:4:anna");
-    EXPECT_HR(E_POINTER, application->AuthenticateUser(good.get(), nullptr));
+    // A name with a zero inside is no key name, even where the part before it is one.
+    AddUser("CORP", "an", 1);
+    UniqueBstr zeroInside(::SysAllocStringLen(L"VRKH1:4:CORP:5:an\0na", 20));
+    VARIANT_BOOL verdict = VARIANT_TRUE;
+    EXPECT_HR(S_OK, application->AuthenticateUser(zeroInside.get(), &verdict));
+    EXPECT_EQ(VARIANT_FALSE, verdict);
 
-    for (const wchar_t* text : {L"", L"CORP\\anna", L"VRKH1:4:CORP:4:annaX", L"VRKH1:4:CORP:5:anna"})
+    EXPECT_HR(E_POINTER, application->AuthenticateUser(nullptr, nullptr));
+    for (const wchar_t* text : {static_cast<const wchar_t*>(nullptr), L"CORP\\anna", L"VRKH1:4:CORP:4:annaX"})
     {
-        SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(std::wstring(text)));
-        Bstr handle(text);
-        VARIANT_BOOL verdict = VARIANT_TRUE;
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(text ? text : L"<null>")));
+        UniqueBstr handle = Bstr(text);
+        verdict = VARIANT_TRUE;
         EXPECT_HR(kMalformedHandle, application->AuthenticateUser(handle.get(), &verdict));
         EXPECT_EQ(VARIANT_FALSE, verdict);
     }
-    VARIANT_BOOL verdict = VARIANT_TRUE;
-    EXPECT_HR(kMalformedHandle, application->AuthenticateUser(nullptr, &verdict));
-    EXPECT_EQ(VARIANT_FALSE, verdict);
-
-    EXPECT_HR(S_OK, application->AuthenticateUser(good.get(), &verdict));
-    EXPECT_EQ(VARIANT_TRUE, verdict);
-    application->Release();
 }
 
 TEST_F(ComponentTest, CreationFaults_FailTheFactorysCreateInstanceWithTheRehearsedResult)
@@ -193,73 +134,49 @@ TEST_F(ComponentTest, CreationFaults_FailTheFactorysCreateInstanceWithTheRehears
     const struct
     {
         const char* operation;
-        bool ssoFails;
-        bool managerFails;
-    } rows[] = {
-        {"CreateComponent", true, true},
-        {"CreateSingleSignOn", true, false},
-        {"CreateHandleManager", false, true},
-    };
+        HRESULT sso;
+        HRESULT manager;
+    } rows[] = {{"CreateComponent", kRehearsed, kRehearsed},
+                {"CreateSingleSignOn", kRehearsed, S_OK},
+                {"CreateHandleManager", S_OK, kRehearsed}};
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.operation);
-        RemoveEverything();
+        ClearFaults();
         SetFault(row.operation, kRehearsed);
-        IUnknown* sso = reinterpret_cast<IUnknown*>(0xdeadbeef);
-        IUnknown* manager = reinterpret_cast<IUnknown*>(0xdeadbeef);
-        EXPECT_HR(row.ssoFails ? kRehearsed : S_OK,
-                  m_dll.Create(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn, reinterpret_cast<void**>(&sso)));
-        EXPECT_HR(row.managerFails ? kRehearsed : S_OK,
-                  m_dll.Create(CLSID_VeyrakHandleManager, IID_IHandleManager, reinterpret_cast<void**>(&manager)));
-        EXPECT_EQ(row.ssoFails, sso == nullptr);
-        EXPECT_EQ(row.managerFails, manager == nullptr);
-        if (sso)
-            sso->Release();
-        if (manager)
-            manager->Release();
+        EXPECT_EQ(row.sso == S_OK, bool(Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn, row.sso)));
+        EXPECT_EQ(row.manager == S_OK,
+                  bool(Create<IUnknown>(CLSID_VeyrakHandleManager, IID_IHandleManager, row.manager)));
         EXPECT_HR(S_OK, m_dll.CanUnloadNow()) << "a refused object kept its module lock";
     }
 }
 
-TEST_F(ComponentTest, CallFaults_AreReadAtEveryCall)
+TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
 {
-    ISingleSignOn* sso = NewSingleSignOn();
-    IHandleManager* manager = NewHandleManager();
-    IPrimaryUserApp3* application = NewApplication();
+    AddUser("CORP", "anna", 1);
+    auto sso = Create<ISingleSignOn>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn);
+    auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
+    ComPtr<IPrimaryUserApp3> application = NewApplication();
     ASSERT_TRUE(sso && manager && application);
-    AddUser("CORP", "anna", true);
-    Bstr domain(L"CORP");
-    Bstr user(L"anna");
-    Bstr handle(L"VRKH1:4:CORP:4:anna");
+    UniqueBstr domain = Bstr(L"CORP"), user = Bstr(L"anna"), handle = Bstr(L"VRKH1:4:CORP:4:anna"), made;
+    auto expectCalls = [&](HRESULT getApplication, HRESULT createHandle, HRESULT authenticate)
+    {
+        ComPtr<IUnknown> created;
+        EXPECT_HR(getApplication, sso->GetPrimaryUserApplication(created.Put()));
+        EXPECT_HR(createHandle, manager->CreateUserHandle(domain.get(), user.get(), 0, made.put()));
+        VARIANT_BOOL verdict = VARIANT_TRUE;
+        EXPECT_HR(authenticate, application->AuthenticateUser(handle.get(), &verdict));
+        EXPECT_EQ(SUCCEEDED(authenticate) ? VARIANT_TRUE : VARIANT_FALSE, verdict);
+    };
+    SetFault("GetPrimaryUserApplication", S_FALSE);
+    const DWORD notADword = static_cast<DWORD>(E_FAIL);
+    WriteValue(HKEY_LOCAL_MACHINE, SettingsKey("Faults"), "CreateUserHandle", REG_BINARY, &notADword, sizeof notADword);
+    expectCalls(S_OK, S_OK, S_OK);
 
-    // Set after the objects were made: each call consults the setting anew.
     SetFault("GetPrimaryUserApplication", kRehearsed);
     SetFault("CreateUserHandle", E_ACCESSDENIED);
     SetFault("AuthenticateUser", RPC_E_DISCONNECTED);
-
-    IUnknown* created = reinterpret_cast<IUnknown*>(0xdeadbeef);
-    EXPECT_HR(kRehearsed, sso->GetPrimaryUserApplication(&created));
-    EXPECT_EQ(nullptr, created);
-    Bstr newHandle;
-    EXPECT_HR(E_ACCESSDENIED, manager->CreateUserHandle(domain.get(), user.get(), 0, newHandle.out()));
-    EXPECT_EQ(nullptr, newHandle.get());
-    VARIANT_BOOL verdict = VARIANT_TRUE;
-    EXPECT_HR(RPC_E_DISCONNECTED, application->AuthenticateUser(handle.get(), &verdict));
-    EXPECT_EQ(VARIANT_FALSE, verdict);
-
-    // A success code in the setting is no fault.
-    SetFault("AuthenticateUser", S_FALSE);
-    EXPECT_HR(S_OK, application->AuthenticateUser(handle.get(), &verdict));
-    EXPECT_EQ(VARIANT_TRUE, verdict);
-
-    DeleteTree(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Faults");
-    EXPECT_HR(S_OK, sso->GetPrimaryUserApplication(&created));
-    ASSERT_NE(nullptr, created);
-    created->Release();
-    EXPECT_HR(S_OK, manager->CreateUserHandle(domain.get(), user.get(), 0, newHandle.out()));
-    EXPECT_EQ(L"VRKH1:4:CORP:4:anna", newHandle.text());
-
-    sso->Release();
-    manager->Release();
-    application->Release();
+    expectCalls(kRehearsed, E_ACCESSDENIED, RPC_E_DISCONNECTED);
+    ClearFaults();
+    expectCalls(S_OK, S_OK, S_OK);
 }

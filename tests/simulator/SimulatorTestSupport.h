@@ -1,9 +1,12 @@
-// SimulatorTestSupport.h: vrksimulator.dll through its exports, and a fixture that gives
-// each test empty simulator settings and no simulator registration.
+// SimulatorTestSupport.h: vrksimulator.dll through its exports, registry writers, and a fixture
+// that gives each test empty simulator settings and no simulator registration.
 #pragma once
 
+#include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
+#include "Common/Utility/ComPtr.h"
+#include "Common/Utility/UniqueResource.h"
 #include "authenticator/VeyrakComponents.h"
 
 #include <string>
@@ -11,74 +14,83 @@
 namespace VrkTest
 {
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator, as the DLL reads it.
-extern const char kSimulatorKeyPath[];
-// HKEY_CLASSES_ROOT\CLSID\{...} of the two classes.
-extern const char kSingleSignOnClassKey[];
-extern const char kHandleManagerClassKey[];
+using Veyrak::ComPtr;
+using Veyrak::UniqueBstr;
 
-class SimulatorDll
+// Under HKEY_LOCAL_MACHINE, as the DLL reads it; the class keys under HKEY_CLASSES_ROOT.
+inline constexpr char kSimulatorKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionSimulator";
+inline constexpr char kSingleSignOnClassKey[] = "CLSID\\{2D070527-5F3F-4A0C-B426-2E598F6D470D}";
+inline constexpr char kHandleManagerClassKey[] = "CLSID\\{5F3D5012-F8A8-402F-97CF-927FE49BA9ED}";
+
+inline UniqueBstr Bstr(const wchar_t* text)
+{
+    return UniqueBstr(text ? ::SysAllocString(text) : nullptr);
+}
+
+// vrksimulator.dll, loaded from beside the test program.
+class SimulatorDll : public ServerDll
 {
 public:
-    // Loads vrksimulator.dll from beside the test program; fails the test if it cannot.
-    SimulatorDll();
-    SimulatorDll(const SimulatorDll&) = delete;
-    SimulatorDll& operator=(const SimulatorDll&) = delete;
-    ~SimulatorDll();
-
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
-    HRESULT CanUnloadNow() const;
-    HRESULT RegisterServer() const;
-    HRESULT UnregisterServer() const;
-    // Creates an object through the class's factory (the factory reference is released again).
-    HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const;
-
-    static std::string Path();
-
-private:
-    using ExportFunction = HRESULT(STDAPICALLTYPE*)();
-    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-
-    HMODULE m_module = nullptr;
-    GetClassObjectFunction m_getClassObject = nullptr;
-    ExportFunction m_canUnloadNow = nullptr;
-    ExportFunction m_registerServer = nullptr;
-    ExportFunction m_unregisterServer = nullptr;
+    SimulatorDll() : ServerDll("vrksimulator.dll") {}
+    // Through the class's factory, which is released again.
+    HRESULT Create(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        ComPtr<IClassFactory> factory;
+        HRESULT result = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+        return FAILED(result) ? result : factory->CreateInstance(nullptr, iid, object);
+    }
 };
 
-// Empty simulator settings and no class keys of the simulator, before and after each test.
 class SimulatorTest : public ::testing::Test
 {
 protected:
     void SetUp() override { RemoveEverything(); }
     void TearDown() override { RemoveEverything(); }
-    static void RemoveEverything();
-};
-
-// Writes a REG_DWORD under HKLM\<simulator key>\<subkey>.
-void WriteSimulatorDword(const std::string& subkey, const std::string& name, DWORD value);
-void SetFault(const std::string& operation, HRESULT result);
-void AddUser(const std::string& domain, const std::string& user, bool enabled);
-
-// A BSTR that frees itself.
-class Bstr
-{
-public:
-    explicit Bstr(const wchar_t* text = nullptr) : m_text(text ? ::SysAllocString(text) : nullptr) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(m_text); }
-    BSTR get() const { return m_text; }
-    BSTR* out()
+    static void RemoveEverything()
     {
-        ::SysFreeString(m_text);
-        m_text = nullptr;
-        return &m_text;
+        for (const char* path : {kSingleSignOnClassKey, kHandleManagerClassKey})
+            DeleteTree(HKEY_CLASSES_ROOT, path);
+        DeleteTree(HKEY_LOCAL_MACHINE, kSimulatorKeyPath);
     }
-    std::wstring text() const { return m_text ? std::wstring(m_text, ::SysStringLen(m_text)) : L"<null>"; }
-
-private:
-    BSTR m_text;
 };
+
+// Creates root\path and sets a value there (the default value for an empty name).
+inline void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+                       DWORD size)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+                                              static_cast<const BYTE*>(data), size));
+    ::RegCloseKey(key);
+}
+inline void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
+{
+    WriteValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+inline void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text)
+{
+    WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+// The simulator's own settings, written as an administrator would.
+inline std::string SettingsKey(const std::string& child)
+{
+    return std::string(kSimulatorKeyPath) + "\\" + child;
+}
+inline void SetFault(const std::string& operation, HRESULT result)
+{
+    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey("Faults"), operation, static_cast<DWORD>(result));
+}
+inline void ClearFaults()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, SettingsKey("Faults"));
+}
+// "Enabled" as given: any REG_DWORD other than 0 enables.
+inline void AddUser(const std::string& domain, const std::string& user, DWORD enabled)
+{
+    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey("Users\\" + domain + "\\" + user), "Enabled", enabled);
+}
 
 } // namespace VrkTest

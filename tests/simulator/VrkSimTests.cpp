@@ -1,4 +1,5 @@
-// Tests of vrksim.exe, run as a child process with its output captured.
+// Tests of vrksim.exe, run as a child process with its output captured. They also show the user
+// directory's behaviour, which vrksim.exe passes on unchanged.
 #include "SimulatorTestSupport.h"
 
 #include <algorithm>
@@ -8,169 +9,126 @@ using namespace VrkTest;
 namespace
 {
 
-struct CommandResult
-{
-    DWORD exitCode = 0xdeadbeef;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(HANDLE pipe)
+// Reads a pipe to its end, without carriage returns, and closes it.
+std::string Drain(HANDLE pipe)
 {
     std::string text;
     char buffer[4096];
     DWORD got = 0;
     while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
         text.append(buffer, got);
+    ::CloseHandle(pipe);
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }
 
-// Runs "vrksim.exe <arguments>" from beside the test program.
-CommandResult RunVrksim(const std::string& arguments)
+struct Step
 {
-    CommandResult result;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-    EXPECT_TRUE(::CreatePipe(&outRead, &outWrite, &inherit, 0));
-    EXPECT_TRUE(::CreatePipe(&errRead, &errWrite, &inherit, 0));
-    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    std::string arguments;
+    DWORD exitCode;
+    const char* out; // nullptr: any output but none
+};
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    BOOL started =
-        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    EXPECT_TRUE(started) << "cannot start vrksim.exe, error " << ::GetLastError();
-    ::CloseHandle(outWrite);
-    ::CloseHandle(errWrite);
-    if (started)
+// Runs "vrksim <arguments>" for each step in order. Failures explain themselves on standard error,
+// wrong usage with a hint.
+void ExpectRuns(std::initializer_list<Step> steps)
+{
+    for (const Step& step : steps)
     {
-        result.out = ReadAll(outRead);
-        result.err = ReadAll(errRead);
+        SCOPED_TRACE("vrksim " + step.arguments);
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE reader[2] = {}, writer[2] = {};
+        for (int index = 0; index < 2; ++index)
+            EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0) &&
+                        ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0));
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writer[0];
+        startup.hStdError = writer[1];
+        std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + step.arguments;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(
+            ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+            << "cannot start vrksim.exe, error " << ::GetLastError();
+        for (HANDLE handle : {writer[0], writer[1], process.hThread})
+            ::CloseHandle(handle);
+        const std::string out = Drain(reader[0]), err = Drain(reader[1]);
+        DWORD exitCode = 0xdeadbeef; // stays if it never started: the calls below fail at once
         ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::GetExitCodeProcess(process.hProcess, &result.exitCode);
-        ::CloseHandle(process.hThread);
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
         ::CloseHandle(process.hProcess);
+
+        EXPECT_EQ(step.exitCode, exitCode) << err;
+        if (step.out)
+            EXPECT_EQ(step.out, out);
+        else
+            EXPECT_NE("", out);
+        EXPECT_EQ(step.exitCode == 0 ? std::string::npos : 0, err.find("vrksim: ")) << err;
+        EXPECT_EQ(step.exitCode == 2, err.find("vrksim --help") != std::string::npos) << err;
     }
-    ::CloseHandle(outRead);
-    ::CloseHandle(errRead);
-    return result;
 }
-
-bool Contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-#define EXPECT_RUN(arguments_, exitCode_, out_)                                                                        \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        CommandResult run_ = RunVrksim(arguments_);                                                                    \
-        EXPECT_EQ(static_cast<DWORD>(exitCode_), run_.exitCode) << "vrksim " << (arguments_) << "\n" << run_.err;      \
-        EXPECT_EQ(std::string(out_), run_.out) << "vrksim " << (arguments_);                                           \
-    } while (0)
 
 using VrkSimTest = SimulatorTest;
 
 } // namespace
 
-TEST_F(VrkSimTest, Help_AndWrongUsage)
+TEST_F(VrkSimTest, WrongUsage_ExitsWithTwoAndChangesNothing)
 {
-    CommandResult help = RunVrksim("--help");
-    EXPECT_EQ(0u, help.exitCode);
-    EXPECT_TRUE(Contains(help.out, "users add DOMAIN USER [--disabled]")) << help.out;
-    EXPECT_TRUE(Contains(help.out, "fault set OPERATION HRESULT")) << help.out;
-
-    const char* wrongUsages[] = {
-        "",
-        "frobnicate",
-        "users",
-        "users add CORP",
-        "users add CORP anna extra",
-        "users add CORP anna --enabled",
-        "users add CORP\\SUB anna",
-        "users remove CORP",
-        "users list A B",
-        "fault set AuthenticateUser",
-        "fault set Authenticate 0x80004005",
-        "fault set AuthenticateUser 80004005",
-        "fault set AuthenticateUser 0x8000400G",
-        "fault set AuthenticateUser 0x00000001",
-        "fault clear Nothing",
-    };
-    for (const char* arguments : wrongUsages)
-    {
-        SCOPED_TRACE(arguments);
-        CommandResult run = RunVrksim(arguments);
-        EXPECT_EQ(2u, run.exitCode);
-        EXPECT_EQ("", run.out);
-        EXPECT_TRUE(Contains(run.err, "vrksim: ")) << run.err;
-        EXPECT_TRUE(Contains(run.err, "vrksim --help")) << run.err;
-    }
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSimulatorKeyPath)) << "wrong usage changed the settings";
-}
-
-TEST_F(VrkSimTest, Users_AddListSwitchAndRemove)
-{
-    EXPECT_RUN("users add CORP anna", 0, "Added CORP\\anna (enabled).\n");
-    EXPECT_RUN("users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n");
-    EXPECT_RUN("users add corp Bob", 0, "Added corp\\Bob (enabled).\n");
-    EXPECT_RUN("users list", 0, "CORP\\anna enabled\nCORP\\Bob enabled\nWest\\zoe disabled\n");
-    EXPECT_RUN("users list west", 0, "West\\zoe disabled\n");
-
-    EXPECT_RUN("users disable corp ANNA", 0, "Disabled corp\\ANNA.\n");
-    EXPECT_RUN("users enable West zoe", 0, "Enabled West\\zoe.\n");
-    EXPECT_RUN("users add CORP anna", 0, "Updated CORP\\anna (enabled).\n");
-    EXPECT_RUN("users list", 0, "CORP\\anna enabled\nCORP\\Bob enabled\nWest\\zoe enabled\n");
-
-    EXPECT_RUN("users remove West ZOE", 0, "Removed West\\ZOE.\n");
-    EXPECT_RUN("users list West", 1, "");
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\West"));
-}
-
-TEST_F(VrkSimTest, Users_NotFoundCasesExitWithOne)
-{
-    AddUser("CORP", "anna", true);
+    ExpectRuns({{"--help", 0, nullptr}, {"users add CORP " + std::string(256, 'a'), 2, ""}});
     for (const char* arguments :
-         {"users remove CORP bob", "users enable CORP bob", "users disable OTHER anna", "users list OTHER"})
-    {
-        SCOPED_TRACE(arguments);
-        CommandResult run = RunVrksim(arguments);
-        EXPECT_EQ(1u, run.exitCode);
-        EXPECT_EQ("", run.out);
-        EXPECT_TRUE(Contains(run.err, "vrksim: no ")) << run.err;
-    }
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kSimulatorKeyPath) + "\\Users\\CORP\\bob"));
+         {"", "frobnicate", "users", "users add CORP", "users add CORP anna extra", "users add CORP anna --enabled",
+          "users add CORP\\SUB anna", "users add \"\" anna", "users add CORP \"\"", "users remove CORP",
+          "users list A B", "fault set AuthenticateUser", "fault set Authenticate 0x80004005",
+          "fault set AuthenticateUser 80004005", "fault set AuthenticateUser 0x8000400G",
+          "fault set AuthenticateUser 0x00000001", "fault clear Nothing"})
+        ExpectRuns({{arguments, 2, ""}});
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSimulatorKeyPath));
+}
+
+TEST_F(VrkSimTest, Users_AddSwitchListAndRemoveMatchingNamesCaseInsensitively)
+{
+    ExpectRuns({{"users list", 0, ""},
+                {"users add CORP anna", 0, "Added CORP\\anna (enabled).\n"},
+                {"users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n"},
+                {"users add corp Bob", 0, "Added corp\\Bob (enabled).\n"},
+                {"users add CORP ANNA --disabled", 0, "Updated CORP\\ANNA (disabled).\n"},
+                {"users list", 0, "CORP\\anna disabled\nCORP\\Bob enabled\nWest\\zoe disabled\n"},
+                {"users enable corp ANNA", 0, "Enabled corp\\ANNA.\n"},
+                {"users disable CORP bob", 0, "Disabled CORP\\bob.\n"},
+                {"users enable CORP nobody", 1, ""},
+                {"users disable OTHER anna", 1, ""},
+                {"users remove CORP \"\"", 1, ""},
+                {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
+                {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
+                {"users remove West zoe", 1, ""},
+                {"users list West", 1, ""},
+                {"users add CORP " + std::string(255, 'a'), 0, nullptr},
+                {"users remove CORP " + std::string(255, 'A'), 0, nullptr}});
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\anna")));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\West")));
 }
 
 TEST_F(VrkSimTest, Faults_SetListAndClear)
 {
-    EXPECT_RUN("fault list", 0, "");
-    EXPECT_RUN("fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n");
-    EXPECT_RUN("fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n");
-    EXPECT_RUN("fault list", 0, "CreateComponent 0x80040154\nAuthenticateUser 0x80004005\n");
+    ExpectRuns({{"fault clear", 0, "Cleared all faults.\n"},
+                {"fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n"},
+                {"fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n"},
+                {"fault list", 0, "CreateComponent 0x80040154\nAuthenticateUser 0x80004005\n"},
+                {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
+                {"fault clear authenticateUser", 1, ""},
+                {"fault list", 0, "CreateComponent 0x80040154\n"},
+                {"fault clear", 0, "Cleared all faults.\n"},
+                {"fault list", 0, ""}});
+}
 
-    // The value that the components read.
+TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)
+{
+    // No lasting key can be made below a volatile one.
+    CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\VEYRAK Corporation");
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kSimulatorKeyPath) + "\\Faults").c_str(),
-                                             0, KEY_READ, &key));
-    DWORD value = 0, size = sizeof value, type = 0;
-    EXPECT_EQ(ERROR_SUCCESS,
-              ::RegQueryValueExA(key, "AuthenticateUser", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSimulatorKeyPath, 0, nullptr, REG_OPTION_VOLATILE,
+                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
     ::RegCloseKey(key);
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
-    EXPECT_EQ(0x80004005u, value);
-
-    EXPECT_RUN("fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n");
-    EXPECT_RUN("fault clear AuthenticateUser", 1, "");
-    EXPECT_RUN("fault list", 0, "CreateComponent 0x80040154\n");
-    EXPECT_RUN("fault clear", 0, "Cleared all faults.\n");
-    EXPECT_RUN("fault list", 0, "");
+    ExpectRuns({{"users add CORP anna", 3, ""}, {"fault set AuthenticateUser 0x80004005", 3, ""}});
 }
