@@ -18,6 +18,21 @@ ServerModule& TheServerModule()
     return *g_serverModule;
 }
 
+BOOL ServerModule::OnDllEntry(HINSTANCE instance, DWORD reason, ObjectMapEntry* objectMap)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+    {
+        Attach(instance, objectMap);
+        // No per-thread work: the server keeps no thread state.
+        ::DisableThreadLibraryCalls(instance);
+    }
+    else if (reason == DLL_PROCESS_DETACH)
+    {
+        Detach();
+    }
+    return TRUE;
+}
+
 void ServerModule::Attach(HINSTANCE instance, ObjectMapEntry* objectMap)
 {
     g_serverModule = this;

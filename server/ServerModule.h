@@ -34,6 +34,10 @@ struct TerminationEntry
 class ServerModule
 {
 public:
+    // The DLL entry point's work: Attach at process attach, Detach at process detach.
+    // Always TRUE.
+    BOOL OnDllEntry(HINSTANCE instance, DWORD reason, ObjectMapEntry* objectMap);
+
     // DLL attach: records the module, makes the locks, and publishes this record.
     void Attach(HINSTANCE instance, ObjectMapEntry* objectMap);
     // DLL detach: releases the cached factories, deletes the locks, runs the clean-ups newest first.

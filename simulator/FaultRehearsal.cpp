@@ -28,6 +28,12 @@ HRESULT FaultRehearsal::ActiveFault(const wchar_t* operation) const
     return FAILED(result) ? result : S_OK;
 }
 
+HRESULT FaultRehearsal::CreationFault(const wchar_t* componentOperation) const
+{
+    HRESULT fault = ActiveFault(componentOperation);
+    return FAILED(fault) ? fault : ActiveFault(L"CreateComponent");
+}
+
 HRESULT FaultRehearsal::SetFault(const std::wstring& operation, HRESULT result) const
 {
     const wchar_t* name = FindOperation(operation);

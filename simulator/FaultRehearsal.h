@@ -44,6 +44,8 @@ public:
 
     // The failure set for the operation, or S_OK when none is.
     HRESULT ActiveFault(const wchar_t* operation) const;
+    // The failure set for creating one component: its own operation first, then CreateComponent.
+    HRESULT CreationFault(const wchar_t* componentOperation) const;
 
     // E_INVALIDARG for an unknown operation or a result that is not a failure code.
     HRESULT SetFault(const std::wstring& operation, HRESULT result) const;

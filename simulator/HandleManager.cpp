@@ -20,9 +20,7 @@ const InterfaceMapEntry* SimulatedHandleManager::InterfaceTable()
 
 HRESULT SimulatedHandleManager::CompleteConstruction()
 {
-    FaultRehearsal faults;
-    HRESULT fault = faults.ActiveFault(L"CreateHandleManager");
-    return FAILED(fault) ? fault : faults.ActiveFault(L"CreateComponent");
+    return FaultRehearsal().CreationFault(L"CreateHandleManager");
 }
 
 HRESULT SimulatedHandleManager::Register(BOOL doRegister)

@@ -27,16 +27,7 @@ ObjectMapEntry g_objectMap[] = {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH)
-    {
-        g_module.Attach(instance, g_objectMap);
-        ::DisableThreadLibraryCalls(instance);
-    }
-    else if (reason == DLL_PROCESS_DETACH)
-    {
-        g_module.Detach();
-    }
-    return TRUE;
+    return g_module.OnDllEntry(instance, reason, g_objectMap);
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object)

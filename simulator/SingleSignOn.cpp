@@ -19,9 +19,7 @@ const InterfaceMapEntry* SimulatedSingleSignOn::InterfaceTable()
 
 HRESULT SimulatedSingleSignOn::CompleteConstruction()
 {
-    FaultRehearsal faults;
-    HRESULT fault = faults.ActiveFault(L"CreateSingleSignOn");
-    return FAILED(fault) ? fault : faults.ActiveFault(L"CreateComponent");
+    return FaultRehearsal().CreationFault(L"CreateSingleSignOn");
 }
 
 HRESULT SimulatedSingleSignOn::Register(BOOL doRegister)
