@@ -148,9 +148,6 @@ public:
         return result;
     }
 
-    // The embedded object, for tests that look at its entry points.
-    T& Contained() { return m_contained; }
-
 private:
     ~AggregatedObject() = default;
 

@@ -49,7 +49,6 @@ public:
     // One lock for each live object, outside factory reference and LockServer(TRUE).
     LONG Lock() { return ::InterlockedIncrement(&m_lockCount); }
     LONG Unlock() { return ::InterlockedDecrement(&m_lockCount); }
-    LONG LockCount() const { return m_lockCount; }
 
     // Serialises the one-time load of type information and every change of the termination list.
     CRITICAL_SECTION& TypeInfoLock() { return m_typeInfoLock; }

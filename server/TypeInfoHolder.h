@@ -40,10 +40,6 @@ public:
     HRESULT Invoke(void* dualInterface, DISPID dispid, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters,
                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
 
-    // For tests: the loaded type information (no reference added) and the cache size.
-    ITypeInfo* LoadedTypeInformation() const { return m_typeInfo; }
-    LONG CacheSize() const { return m_cacheSize; }
-
 private:
     void BuildNameCache(ITypeInfo* typeInfo);
     bool FindCachedName(LPCOLESTR name, DISPID* dispid) const;
