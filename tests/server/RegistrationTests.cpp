@@ -5,6 +5,9 @@
 #include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
+#include <utility>
+#include <vector>
+
 using namespace VrkTest;
 
 namespace
@@ -113,4 +116,54 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     EXPECT_HR(S_OK, dll.UnregisterServer());
     EXPECT_FALSE(TypeLibraryRegistered());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
+// Installers look for "OLESelfRegister" in the US English string table that Translation names.
+TEST(VersionResource, AnnouncesSelfRegistrationAndNamesTheModule)
+{
+    const std::string path = ProgramDirectory() + "vrksolauth.dll";
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+
+    WORD* translation = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(
+        ::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(1200, translation[1]);
+
+    const std::pair<const char*, const char*> entries[] = {
+        {"OLESelfRegister", ""},        {"FileDescription", "vrksolauth Module"}, {"ProductName", "vrksolauth Module"},
+        {"InternalName", "vrksolauth"}, {"OriginalFilename", "vrksolauth.DLL"},
+    };
+    for (const auto& [name, expected] : entries)
+    {
+        SCOPED_TRACE(name);
+        char* value = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
+        ASSERT_TRUE(::VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
+        EXPECT_STREQ(expected, value);
+    }
+}
+
+// The carried script keeps its CR LF line ends and tab indentation, whatever a checkout does.
+TEST(RegistrationScript, IsCarriedWithCrLfLineEndsAndTabs)
+{
+    HMODULE module =
+        ::LoadLibraryExA((ProgramDirectory() + "vrksolauth.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(101), "REGISTRY");
+    ASSERT_NE(nullptr, resource);
+    const char* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, resource)));
+    const std::string script(bytes, ::SizeofResource(module, resource));
+    ::FreeLibrary(module);
+
+    EXPECT_EQ(0u, script.find("HKCR\r\n{\r\n\tVrksolauth.VRKsolutionAuthenticator.1 = s "));
+    EXPECT_NE(std::string::npos, script.find("\r\n\t\t\t\tval ThreadingModel = s 'Both'\r\n"));
+    EXPECT_EQ("\t}\r\n}\r\n", script.substr(script.size() - 7));
+    for (size_t at = script.find('\n'); at != std::string::npos; at = script.find('\n', at + 1))
+        ASSERT_EQ('\r', script[at - 1]) << "a line end without CR at byte " << at;
 }
