@@ -34,16 +34,20 @@ Sub CheckError(what, number, description, source)
     Err.Clear
 End Sub
 
+' Creates the object by ProgID; records a failed check and returns False when that fails.
+Function Created(progId, ByRef authenticator)
+    On Error Resume Next
+    Err.Clear
+    Set authenticator = CreateObject(progId)
+    Created = (Err.Number = 0)
+    Check Created, progId & ": created (Err.Number " & HexCode(Err.Number) & ")"
+    Err.Clear
+End Function
+
 Sub CheckNotInstalled(progId)
     On Error Resume Next
     Dim authenticator, installed, valid
-    Err.Clear
-    Set authenticator = CreateObject(progId)
-    Check Err.Number = 0, progId & ": created (Err.Number " & HexCode(Err.Number) & ")"
-    If Err.Number <> 0 Then
-        Err.Clear
-        Exit Sub
-    End If
+    If Not Created(progId, authenticator) Then Exit Sub
 
     installed = Empty
     installed = authenticator.IsInstalled()
@@ -75,13 +79,7 @@ End Sub
 Sub CheckWithComponents(progId)
     On Error Resume Next
     Dim authenticator, installed, valid
-    Err.Clear
-    Set authenticator = CreateObject(progId)
-    Check Err.Number = 0, progId & ": created (Err.Number " & HexCode(Err.Number) & ")"
-    If Err.Number <> 0 Then
-        Err.Clear
-        Exit Sub
-    End If
+    If Not Created(progId, authenticator) Then Exit Sub
     installed = authenticator.IsInstalled()
     Check Err.Number = 0 And installed = True, progId & ": IsInstalled is True with the product key"
     Err.Clear
