@@ -1,6 +1,7 @@
 # Compiles an interface description with MinGW-w64's widl: the C/C++ header (-h),
 # the interface and class identifiers (-u) and, on request, the type library (-t).
-# widl reads the platform's IDL files from libwine-dev and imports Wine's stdole2.tlb.
+# widl reads the platform's IDL files from libwine-dev and imports Wine's stdole2.tlb of
+# the same architecture.
 
 find_program(VRK_WIDL NAMES ${VRK_TRIPLET}-widl widl)
 if(NOT VRK_WIDL)
@@ -15,17 +16,17 @@ if(NOT VRK_WIDL_IDL_DIR)
 endif()
 
 find_path(VRK_WIDL_TLB_DIR NAMES stdole2.tlb
-    PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
+    PATHS ${VRK_WINE_LIBRARY_DIRS}
     NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VRK_WIDL_TLB_DIR)
-    message(FATAL_ERROR "Wine's stdole2.tlb was not found: install wine32:i386 (scripts/bootstrap.sh does)")
+    message(FATAL_ERROR "Wine's ${VRK_WINDOWS_SYSTEM} stdole2.tlb was not found: install ${VRK_WINE_PACKAGE} (scripts/bootstrap.sh does)")
 endif()
 
 # vrk_widl(<idl> HEADER <out.h> IDENTIFIERS <out_i.c> [TYPELIB <out.tlb>])
 function(vrk_widl idl)
     cmake_parse_arguments(ARG "" "HEADER;IDENTIFIERS;TYPELIB" "" ${ARGN})
     get_filename_component(idl_path ${idl} ABSOLUTE)
-    set(common ${VRK_WIDL} --win32 -I${VRK_WIDL_IDL_DIR} -L${VRK_WIDL_TLB_DIR})
+    set(common ${VRK_WIDL} --${VRK_WINDOWS_SYSTEM} -I${VRK_WIDL_IDL_DIR} -L${VRK_WIDL_TLB_DIR})
     set(outputs ${ARG_HEADER} ${ARG_IDENTIFIERS})
     set(commands COMMAND ${common} -h -o ${ARG_HEADER} ${idl_path}
                  COMMAND ${common} -u -o ${ARG_IDENTIFIERS} ${idl_path})

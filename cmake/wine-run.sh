@@ -1,28 +1,39 @@
 #!/usr/bin/env bash
 # Test emulator: runs a Windows program under Wine in the build tree's own prefix.
-#   wine-run.sh PREFIX PROGRAM [ARGS...]
+#   VRK_WINE_ARCH=win32|win64 wine-run.sh PREFIX PROGRAM [ARGS...]
+# Each build tree calls this through its generated wine-run.sh, which sets the
+# architecture: a 64-bit tree runs under Wine's 64-bit loader directly, so that it also
+# works where 32-bit Linux programs cannot be executed.
 # The first caller creates the prefix. The wineserver and Wine's background
 # processes are started detached from our stdio, under a lock, so that CTest
 # never waits on a pipe that they inherited.
 set -u
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 
 export WINEPREFIX=$prefix
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=${VRK_WINE_ARCH:-win32}
+case $WINEARCH in
+    win64) loader=/usr/lib/wine/wine64 ;;
+    win32) loader=/usr/lib/wine/wine ;;
+    *) echo "wine-run.sh: unknown architecture '$WINEARCH'" >&2; exit 125 ;;
+esac
+export WINELOADER=$loader
+export WINEDEBUG=${VRK_WINEDEBUG:--all}
+# No automatic debugger: a program that crashes ends there, with its exception code as
+# its exit status, instead of being held or reported by winedbg.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 mkdir -p "$prefix"
 {
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-        wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     fi
     # Exit status 2 means a server for this prefix is already running.
     if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
-        wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+        "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
     fi
 } 9>"$prefix/.emulator-lock"
 
-exec wine "$@"
+exec "$loader" "$@"

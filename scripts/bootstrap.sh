@@ -3,20 +3,23 @@
 # Idempotent: when everything is present it only verifies and returns.
 set -u
 
-packages=(cmake g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 libwine-dev googletest clang-format)
+packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64 libwine-dev googletest clang-format)
 
 have_everything()
 {
-    command -v i686-w64-mingw32-g++-posix >/dev/null &&
-        command -v i686-w64-mingw32-gcc-posix >/dev/null &&
-        command -v i686-w64-mingw32-widl >/dev/null &&
-        command -v i686-w64-mingw32-windres >/dev/null &&
-        command -v wine >/dev/null &&
+    local triplet
+    for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+        command -v $triplet-g++-posix >/dev/null && command -v $triplet-gcc-posix >/dev/null &&
+            command -v $triplet-widl >/dev/null && command -v $triplet-windres >/dev/null || return 1
+    done
+    command -v wine >/dev/null &&
+        [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null &&
         command -v clang-format >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         [ -d /usr/include/wine/wine/windows ] &&
-        [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]
+        [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ] &&
+        [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/stdole2.tlb ]
 }
 
 if have_everything; then
@@ -56,5 +59,6 @@ if ! have_everything; then
     echo "bootstrap: the toolchain is still incomplete after installing; see the messages above" >&2
     exit 1
 fi
-wine --version >&2
+/usr/lib/wine/wine64 --version >&2
 i686-w64-mingw32-g++-posix --version | head -n 1 >&2
+x86_64-w64-mingw32-g++-posix --version | head -n 1 >&2
