@@ -51,12 +51,22 @@ private:
     T m_value = invalid;
 };
 
+// The platform's predefined root keys (HKEY_CLASSES_ROOT ... HKEY_DYN_DATA and the rest of
+// their range) are pseudo handles: the 32-bit values 0x80000000-0x800000FF, sign-extended
+// in a 64-bit process.
+inline bool IsPredefinedRegistryKey(HKEY key)
+{
+    const LONG_PTR value = reinterpret_cast<LONG_PTR>(key);
+    return value >= static_cast<LONG_PTR>(static_cast<LONG>(0x80000000u)) &&
+           value <= static_cast<LONG_PTR>(static_cast<LONG>(0x800000FFu));
+}
+
 namespace detail
 {
 inline void CloseRegistryKey(HKEY key)
 {
     // The predefined root keys are never ours to close.
-    if (reinterpret_cast<ULONG_PTR>(key) < 0x80000000u || reinterpret_cast<ULONG_PTR>(key) > 0x800000FFu)
+    if (!IsPredefinedRegistryKey(key))
         ::RegCloseKey(key);
 }
 inline void FreeBstr(BSTR text)

@@ -3,6 +3,7 @@
 #include "Common/Registry/RegEntry.h"
 #include "Common/Registry/RegKey.h"
 #include "Common/Registry/VrkRegistry.h"
+#include "Common/Utility/UniqueResource.h"
 
 #include "LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
@@ -199,6 +200,37 @@ TEST_F(RegKeyTest, KeyWithoutHandleOrAccess_FailsEveryOperationThatNeedsThem)
                          "RegKey::EnumerateEntries(), throw #3", SEVERITY_LEVEL_HIGH, 14023},
                         [&] { setOnly.EnumerateEntries(entries); });
     EXPECT_TRUE(subkeys.empty() && entries.empty());
+}
+
+// The root keys are pseudo handles, sign-extended in a 64-bit process: a wrapper that holds
+// one must leave it alone, while a key that was opened is closed with the wrapper.
+TEST_F(RegKeyTest, UniqueHkey_ClosesOpenedKeysButNeverThePredefinedRoots)
+{
+    const HKEY predefined[] = {
+        HKEY_CLASSES_ROOT,     HKEY_CURRENT_USER,   HKEY_LOCAL_MACHINE, HKEY_USERS,
+        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA,      HiveHandle(RegHive::LocalMachine)};
+    for (HKEY root : predefined)
+    {
+        SCOPED_TRACE(reinterpret_cast<LONG_PTR>(root));
+        EXPECT_TRUE(IsPredefinedRegistryKey(root));
+    }
+    const LONG neighbours[] = {0x7FFFFFFF, static_cast<LONG>(0x80000100u), 0x100, 0};
+    for (LONG value : neighbours)
+        EXPECT_FALSE(IsPredefinedRegistryKey(reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value)))) << value;
+
+    SetRawValue("Opened", "value");
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, Below("Opened").c_str(), 0, KEY_READ, &opened));
+    EXPECT_FALSE(IsPredefinedRegistryKey(opened));
+    {
+        UniqueHkey root(HKEY_LOCAL_MACHINE);
+        UniqueHkey key(opened);
+    }
+    EXPECT_EQ(ERROR_INVALID_HANDLE, ::RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                       nullptr, nullptr, nullptr, nullptr, nullptr));
+    HKEY software = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &software));
+    ::RegCloseKey(software);
 }
 
 } // namespace
