@@ -75,7 +75,7 @@ TEST_F(RegistrationTest, RegisterTwice_LeavesExactlyOneSetOfEntriesAndTheTypeLib
         {kClassKey + "\\InprocServer32", "", m_dll.Path()},
         {kClassKey + "\\InprocServer32", "ThreadingModel", "Both"},
         {kClassKey + "\\TypeLib", "", "{2C21A4B6-C51A-4990-B440-B0841534F73A}"},
-        {kLibraryKey + "\\0\\win32", "", m_dll.Path()},
+        {kLibraryKey + "\\0\\" + kNativeTypeLibPlatform, "", m_dll.Path()},
     };
     for (const Row& row : rows)
     {
@@ -110,7 +110,8 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     ServerDll dll("vrksolauth_without_typelib.dll");
     ASSERT_HR(S_OK, dll.RegisterServer());
     const std::string path = dll.Path();
-    EXPECT_EQ(path.substr(0, path.rfind('.')) + ".tlb", ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\win32"));
+    EXPECT_EQ(path.substr(0, path.rfind('.')) + ".tlb",
+              ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
     EXPECT_EQ(path.substr(0, path.rfind('\\') + 1), ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\HELPDIR"));
     EXPECT_TRUE(TypeLibraryRegistered());
     EXPECT_HR(S_OK, dll.UnregisterServer());

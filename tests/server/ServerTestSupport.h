@@ -54,7 +54,7 @@ inline HRESULT RegisterServerTypeLibrary()
 
 inline HRESULT UnregisterServerTypeLibrary()
 {
-    return ::UnRegisterTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, SYS_WIN32);
+    return ::UnRegisterTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, kNativeSysKind);
 }
 
 // A VARIANT that clears itself.

@@ -61,7 +61,7 @@ TEST_F(TypeLibraryTest, Library_AttributesNamesAndTheInterfaceBeforeTheClass)
     EXPECT_EQ(1, attributes->wMajorVerNum);
     EXPECT_EQ(0, attributes->wMinorVerNum);
     EXPECT_EQ(0u, attributes->lcid);
-    EXPECT_EQ(SYS_WIN32, attributes->syskind);
+    EXPECT_EQ(kNativeSysKind, attributes->syskind);
     m_library->ReleaseTLibAttr(attributes);
 
     ASSERT_EQ(2u, m_library->GetTypeInfoCount());
@@ -110,7 +110,7 @@ TEST_F(TypeLibraryTest, Interface_IsDualWithNineSlotsAndItsMethodsDispidsParamet
     EXPECT_EQ(IID_IVRKsolutionAuthenticator1, attributes.guid);
     EXPECT_EQ(TKIND_INTERFACE, attributes.typekind);
     EXPECT_EQ(kDual | TYPEFLAG_FOLEAUTOMATION, attributes.wTypeFlags);
-    EXPECT_EQ(36, attributes.cbSizeVft) << "IDispatch's seven slots and two methods";
+    EXPECT_EQ(9 * kSlotSize, attributes.cbSizeVft) << "IDispatch's seven slots and two methods";
     ASSERT_EQ(2, attributes.cFuncs);
 
     const USHORT kIn = PARAMFLAG_FIN, kOutRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
@@ -132,7 +132,7 @@ TEST_F(TypeLibraryTest, Interface_IsDualWithNineSlotsAndItsMethodsDispidsParamet
         FUNCDESC* function = nullptr;
         ASSERT_HR(S_OK, vtable->GetFuncDesc(index, &function));
         EXPECT_EQ(row.dispid, function->memid);
-        EXPECT_EQ(static_cast<SHORT>((7 + index) * 4), function->oVft);
+        EXPECT_EQ(static_cast<SHORT>((7 + index) * kSlotSize), function->oVft);
         EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt);
         std::vector<USHORT> flags;
         for (SHORT parameter = 0; parameter < function->cParams; ++parameter)

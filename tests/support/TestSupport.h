@@ -12,6 +12,13 @@
 namespace VrkTest
 {
 
+// The platform that this test program and the DLLs beside it were built for: a type
+// library's SYSKIND and its registration subkey name it, and a table slot is one pointer.
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+constexpr SYSKIND kNativeSysKind = kIs64Bit ? SYS_WIN64 : SYS_WIN32;
+constexpr const char* kNativeTypeLibPlatform = kIs64Bit ? "win64" : "win32";
+constexpr SHORT kSlotSize = static_cast<SHORT>(sizeof(void*));
+
 // Formats an HRESULT as 0x%08X for failure messages.
 std::string HResultText(HRESULT hr);
 
