@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <new>
 
 using namespace Veyrak;
@@ -12,6 +13,12 @@ namespace VrkTest
 
 FakeScript g_fakeScript;
 FakeRecord g_fakeRecord;
+
+namespace
+{
+// Concurrent calls of the fakes write the record's text fields under this lock.
+std::mutex g_recordLock;
+} // namespace
 
 void ResetFakes()
 {
@@ -98,7 +105,11 @@ public:
     IFACEMETHODIMP AuthenticateUser(BSTR handle, VARIANT_BOOL* verdict) override
     {
         ::InterlockedIncrement(&g_fakeRecord.authenticateUserCalls);
-        g_fakeRecord.handleReceived = Text(handle);
+        std::wstring received = Text(handle);
+        {
+            std::lock_guard<std::mutex> hold(g_recordLock);
+            g_fakeRecord.handleReceived.swap(received);
+        }
         *verdict = g_fakeScript.verdict;
         return g_fakeScript.authenticateUser;
     }
@@ -126,14 +137,18 @@ public:
     IFACEMETHODIMP CreateUserHandle(BSTR domain, BSTR user, LONG reserved, BSTR* handle) override
     {
         ::InterlockedIncrement(&g_fakeRecord.createUserHandleCalls);
+        const bool fails = FAILED(g_fakeScript.createUserHandle);
+        std::wstring created = L"handle:" + Text(domain) + L"\\" + Text(user);
+        if (!fails)
+            *handle = ::SysAllocString(created.c_str());
+        std::lock_guard<std::mutex> hold(g_recordLock);
         g_fakeRecord.domainWasNull = domain == nullptr;
         g_fakeRecord.domain = Text(domain);
         g_fakeRecord.user = Text(user);
         g_fakeRecord.reserved = reserved;
-        if (FAILED(g_fakeScript.createUserHandle))
+        if (fails)
             return g_fakeScript.createUserHandle;
-        g_fakeRecord.handleCreated = L"handle:" + Text(domain) + L"\\" + Text(user);
-        *handle = ::SysAllocString(g_fakeRecord.handleCreated.c_str());
+        g_fakeRecord.handleCreated.swap(created);
         return S_OK;
     }
 };

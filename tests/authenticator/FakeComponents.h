@@ -25,6 +25,8 @@ struct FakeScript
     VARIANT_BOOL verdict = VARIANT_TRUE; // written by AuthenticateUser, also before it fails
 };
 
+// The counters are interlocked; the other fields are written under a lock inside the
+// fakes, so that calls from many threads at once are safe. Read them once the calls are over.
 struct FakeRecord
 {
     volatile LONG liveReferences = 0; // over every fake object
