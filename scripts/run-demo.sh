@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The demo's steps over a built tree, in a private Wine prefix inside it:
 #   scripts/run-demo.sh BUILD_DIR [PREFIX]
+# BUILD_DIR is one architecture's build tree (build/x86 or build/x64); its programs run
+# under Wine of that architecture through the tree's own wine-run.sh.
 # Registers the substitute components and the server, then asks vrkauth.exe and the
 # VBScript sample the two questions in each situation a deployment meets. Each step
 # states what it expects; the script exits non-zero if any step's outcome differs.
@@ -8,39 +10,73 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "$1" && pwd)
 bin=$build/bin
+run=$build/wine-run.sh
+prefix=${2:-$build/demo-wineprefix}
 
-export WINEPREFIX=${2:-$build/demo-wineprefix}
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -k >/dev/null 2>&1 || true
-rm -rf "$WINEPREFIX"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+stop_wine() { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; }
+stop_wine
+rm -rf "$prefix"
+trap stop_wine EXIT
 
 passed=0
 failed=0
 summary=()
 
 heading() { printf '\n== %s\n' "$*"; }
-# run_step DESCRIPTION EXPECTED_EXIT COMMAND...: runs a Windows program, shows its output, checks its exit code.
+record() {
+    if [ -z "$2" ]; then
+        passed=$((passed + 1))
+        summary+=("ok    $1")
+    else
+        failed=$((failed + 1))
+        summary+=("FAIL  $1 ($2)")
+        echo "   !! $2"
+    fi
+}
+# run_windows COMMAND...: runs a Windows program, shows its output; sets $status and $output.
+run_windows()
+{
+    local capture
+    capture=$(mktemp)
+    "$run" "$prefix" "$@" </dev/null >"$capture" 2>&1
+    status=$?
+    output=$(tr -d '\r' <"$capture")
+    rm -f "$capture"
+    [ -z "$output" ] || printf '%s\n' "$output" | sed 's/^/   /'
+}
+# run_step DESCRIPTION EXPECTED_EXIT COMMAND...: runs a Windows program and checks its exit code.
 run_step()
 {
     local description=$1 expected=$2
     shift 2
     printf -- '-- %s\n$ %s\n' "$description" "$*"
-    wine "$@" </dev/null 2>&1 | tr -d '\r' | sed 's/^/   /'
-    local status=${PIPESTATUS[0]}
+    run_windows "$@"
     if [ "$status" -eq "$expected" ]; then
-        passed=$((passed + 1))
-        summary+=("ok    $description")
+        record "$description" ""
     else
-        failed=$((failed + 1))
-        summary+=("FAIL  $description (exit $status, expected $expected)")
-        echo "   !! exit code $status, expected $expected"
+        record "$description" "exit code $status, expected $expected"
     fi
 }
-quiet() { wine "$@" </dev/null >/dev/null 2>&1; }
+# run_script_step DESCRIPTION EXPECTED_LINE SCRIPT ARGS...: runs a script under cscript, which
+# exits 0 even when the script fails to load; the script's own output must show EXPECTED_LINE.
+run_script_step()
+{
+    local description=$1 expected=$2
+    shift 2
+    printf -- '-- %s\n$ cscript //nologo %s\n' "$description" "$*"
+    run_windows cscript //nologo "$@"
+    if [ "$status" -ne 0 ]; then
+        record "$description" "exit code $status, expected 0"
+    elif ! printf '%s\n' "$output" | grep -qxF -- "$expected"; then
+        record "$description" "the script did not print '$expected'"
+    else
+        record "$description" ""
+    fi
+}
+quiet() { "$run" "$prefix" "$@" </dev/null >/dev/null 2>&1; }
 
-heading "Preparing a private Wine prefix: $WINEPREFIX"
-wineboot -i </dev/null >/dev/null 2>&1
+heading "Preparing a private Wine prefix: $prefix"
+quiet cmd /c exit
 product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
 
 heading "Registering the substitute components and the server with regsvr32"
@@ -74,8 +110,9 @@ run_step "the same failure late-bound, through IDispatch" 2 "$bin/vrkauth.exe" -
 run_step "clear the rehearsed failure" 0 "$bin/vrksim.exe" fault clear
 
 heading "The same questions from VBScript, late-bound through the type library"
-run_step "VBScript: a valid user" 0 cscript //nologo "Z:${root//\//\\}\\examples\\vbscript\\vrkauth-sample.vbs" CORP alice
-run_step "VBScript: an empty user" 0 cscript //nologo "Z:${root//\//\\}\\examples\\vbscript\\vrkauth-sample.vbs" CORP ""
+sample="Z:${root//\//\\}\\examples\\vbscript\\vrkauth-sample.vbs"
+run_script_step "VBScript: a valid user" 'Authenticate(CORP\alice): valid' "$sample" CORP alice
+run_script_step "VBScript: an empty user" '  description: _CreateHandle: missing parameter: User' "$sample" CORP ""
 
 heading "Unregistering"
 run_step "regsvr32 /u removes the server" 0 regsvr32 /u /s "$bin/vrksolauth.dll"

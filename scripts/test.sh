@@ -1,18 +1,46 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test under Wine.
+# Installs what is missing, builds both architectures and runs every test under Wine:
 #   scripts/test.sh [extra ctest arguments]
+# The 64-bit suite runs under 64-bit Wine everywhere; the 32-bit suite runs where this
+# machine can execute 32-bit programs, and otherwise only its checks that need no Wine.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VRK_BUILD_DIR:-$root/build}
+# shellcheck source=architectures.sh
+. "$root/scripts/architectures.sh"
 
 "$root/scripts/bootstrap.sh"
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" x86 x64
 
-# Every test run gets a fresh Wine prefix inside the build tree; the first test creates it.
-prefix=$build/wineprefix
-stop_wine() { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; }
-stop_wine
-rm -rf "$prefix"
-trap stop_wine EXIT
+summary=()
+failed=0
+for arch in x64 x86; do
+    tree=$build/$arch
+    if can_run_architecture "$arch"; then
+        # Every run gets fresh Wine prefixes inside the build tree; the first test creates one.
+        for prefix in "$tree/wineprefix" "$tree/demo-test-wineprefix"; do
+            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+            rm -rf "$prefix"
+        done
+        echo "== $arch: the whole suite under Wine"
+        if ctest --test-dir "$tree" --output-on-failure --timeout 300 "$@"; then
+            summary+=("$arch: every test passed ($(ctest --test-dir "$tree" -N | sed -n 's/^Total Tests: //p') tests)")
+        else
+            summary+=("$arch: FAILED (see above)")
+            failed=1
+        fi
+        WINEPREFIX=$tree/wineprefix wineserver -k >/dev/null 2>&1 || true
+    else
+        echo "== $arch: only the checks that need no Wine"
+        if ctest --test-dir "$tree" --output-on-failure -L static "$@"; then
+            summary+=("$arch: suite skipped, $cannot_run_reason; its $(ctest --test-dir "$tree" -N -L static | sed -n 's/^Total Tests: //p') static checks passed")
+        else
+            summary+=("$arch: static checks FAILED (see above); suite skipped, $cannot_run_reason")
+            failed=1
+        fi
+    fi
+done
 
-ctest --test-dir "$build" --output-on-failure --timeout 300 "$@"
+echo
+printf '%s\n' "${summary[@]}"
+exit "$failed"

@@ -1,20 +1,23 @@
 cmake_minimum_required(VERSION 3.25)
 # Installs the build into a scratch folder, makes the ZIP, and checks both file lists.
-#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -P CheckPackage.cmake
-set(expected
-    README.md
-    bin/vrkauth.exe
-    bin/vrksolauth.dll
-    bin/vrksolauth.tlb
-    examples/cpp/EarlyBoundClient.cpp
-    examples/jscript/vrkauth-sample.js
-    examples/vbscript/vrkauth-sample.vbs
-    include/vrksolauth.h
-    include/vrksolauth_i.c
-    substitutes/README.md
-    substitutes/WARNING.txt
-    substitutes/vrksim.exe
-    substitutes/vrksimulator.dll)
+#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 [-DZIP_ARCHS="x86;x64"] -P CheckPackage.cmake
+# The installation holds the tree's own architecture; the ZIP holds ZIP_ARCHS (default: the same).
+function(expected_files out archs)
+    set(files README.md examples/cpp/EarlyBoundClient.cpp examples/jscript/vrkauth-sample.js
+              examples/vbscript/vrkauth-sample.vbs include/vrksolauth.h include/vrksolauth_i.c)
+    foreach(arch IN LISTS archs)
+        list(APPEND files ${arch}/bin/vrkauth.exe ${arch}/bin/vrksolauth.dll ${arch}/bin/vrksolauth.tlb
+                          ${arch}/substitutes/README.md ${arch}/substitutes/WARNING.txt
+                          ${arch}/substitutes/vrksim.exe ${arch}/substitutes/vrksimulator.dll)
+    endforeach()
+    list(SORT files)
+    set(${out} ${files} PARENT_SCOPE)
+endfunction()
+if(NOT ZIP_ARCHS)
+    set(ZIP_ARCHS ${ARCH})
+endif()
+expected_files(expected ${ARCH})
+expected_files(expected_zip "${ZIP_ARCHS}")
 
 file(REMOVE_RECURSE ${SCRATCH})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${SCRATCH}/installed
@@ -48,7 +51,7 @@ foreach(entry IN LISTS entries)
     endif()
 endforeach()
 list(SORT zipped)
-if(NOT zipped STREQUAL expected)
-    message(FATAL_ERROR "ZIP holds:\n  ${zipped}\nexpected:\n  ${expected}")
+if(NOT zipped STREQUAL expected_zip)
+    message(FATAL_ERROR "ZIP holds:\n  ${zipped}\nexpected:\n  ${expected_zip}")
 endif()
-message(STATUS "installed and zipped: ${expected}")
+message(STATUS "installed: ${expected}\nzipped (${zips}): ${expected_zip}")

@@ -30,6 +30,18 @@ run_windows() {
     rm -f "$capture"
 }
 
+# The architecture of a Windows program, x86 or x64, from the machine field of its PE header.
+pe_architecture() {
+    local header machine
+    header=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
+    machine=$(od -An -tx2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
+    case $machine in
+        014c) echo x86 ;;
+        8664) echo x64 ;;
+        *) echo "unknown machine $machine" ;;
+    esac
+}
+
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))

@@ -63,6 +63,11 @@ registration_cases() {
 
     vrkauth info
     expect_status 1 "info, nothing registered"
+    case $(pe_architecture "$vrkauth") in
+        x64) expect_line "architecture: x64 (64-bit process), 64-bit registry view" "info names its registry view" ;;
+        x86) expect_line "architecture: x86 (32-bit process), 32-bit registry view" "info names its registry view" ;;
+        *) fail "vrkauth.exe is of an unknown architecture" ;;
+    esac
     expect_line "class $clsid: MISSING, not registered" "info, nothing registered"
     expect_line "ProgID $progid: MISSING, not registered" "info, nothing registered"
     expect_line "registration incomplete" "info, nothing registered"

@@ -127,8 +127,21 @@ std::vector<RegistrationItem> ReadRegistration()
     return items;
 }
 
+std::string RegistryViewReport()
+{
+#ifdef _WIN64
+    return "architecture: x64 (64-bit process), 64-bit registry view";
+#else
+    BOOL underWow64 = FALSE;
+    if (::IsWow64Process(::GetCurrentProcess(), &underWow64) && underWow64)
+        return "architecture: x86 (32-bit process on 64-bit Windows), 32-bit registry view (WOW6432Node)";
+    return "architecture: x86 (32-bit process), 32-bit registry view";
+#endif
+}
+
 bool PrintRegistration(const std::vector<RegistrationItem>& items)
 {
+    std::printf("%s\n", RegistryViewReport().c_str());
     bool complete = true;
     for (const RegistrationItem& item : items)
     {

@@ -19,7 +19,11 @@ struct RegistrationItem
 // Reads every item, in the order they are printed. Needs COM only for the type library.
 std::vector<RegistrationItem> ReadRegistration();
 
-// Prints the items to stdout; the result is true when every required item is present.
+// Which architecture this vrkauth is and so which registry view its report reads: a 32-bit
+// and a 64-bit server are registered separately, each in its own view.
+std::string RegistryViewReport();
+
+// Prints the view and then the items to stdout; the result is true when every required item is present.
 bool PrintRegistration(const std::vector<RegistrationItem>& items);
 
 } // namespace Vrkauth

@@ -1,0 +1,52 @@
+# Checks a built server DLL without running it: the machine type of its architecture, and
+# the resources that registration and scripting clients read from it.
+#   cmake -DOBJDUMP=... -DWINDRES=... -DDLL=... -DARCH=x86|x64 -P CheckDllResources.cmake
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND ${OBJDUMP} -f ${DLL} OUTPUT_VARIABLE header RESULT_VARIABLE status)
+set(format_of_x86 pei-i386)
+set(format_of_x64 pei-x86-64)
+if(NOT status EQUAL 0 OR NOT header MATCHES "file format ${format_of_${ARCH}}\n")
+    message(FATAL_ERROR "${DLL} is not a ${ARCH} image (expected ${format_of_${ARCH}}):\n${header}")
+endif()
+
+execute_process(COMMAND ${WINDRES} -J coff -i ${DLL} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "windres could not read the resources of ${DLL}")
+endif()
+
+# Each row: what is required, and a regular expression over windres's listing that shows it.
+set(rows
+    "the registration script, REGISTRY 101"
+    "\n101 \"REGISTRY\"\nBEGIN\n"
+    "the script's server entry, filled in at registration"
+    "InprocServer32 = s '%MODULE%'"
+    "the type library, TYPELIB 1"
+    "\n1 \"TYPELIB\"\nBEGIN\n  0x5446534dL, 0x10002L"
+    "self-registration announced in the version information"
+    "VALUE \"OLESelfRegister\", \"\""
+    "the file version"
+    "VALUE \"FileVersion\", \"1\\.0\\.0\\.1\""
+    "the maker"
+    "VALUE \"CompanyName\", \"VEYRAK Corporation\"")
+set(missing "")
+while(rows)
+    list(POP_FRONT rows what pattern)
+    if(NOT resources MATCHES "${pattern}")
+        string(APPEND missing "\n  ${what}")
+    endif()
+endwhile()
+if(missing)
+    message(FATAL_ERROR "${DLL} lacks:${missing}")
+endif()
+
+# The type library's platform: the low bits of the MSFT header's flags word (its sixth),
+# SYS_WIN32 = 1 in the 32-bit DLL, SYS_WIN64 = 3 in the 64-bit one.
+set(syskind_of_x86 1)
+set(syskind_of_x64 3)
+string(REGEX MATCH "0x5446534dL, 0x10002L *, 0x[0-9a-f]+L *, 0x[0-9a-f]+L *, 0x[0-9a-f]+L *, (0x[0-9a-f]+)L" ignored "${resources}")
+math(EXPR syskind "${CMAKE_MATCH_1} & 0xF")
+if(NOT syskind EQUAL syskind_of_${ARCH})
+    message(FATAL_ERROR "the type library in ${DLL} is for SYSKIND ${syskind}, expected ${syskind_of_${ARCH}} for ${ARCH}")
+endif()
+message(STATUS "${DLL}: ${ARCH} image with its script, ${ARCH} type library and version information")
