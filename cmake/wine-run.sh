@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Test emulator: runs a Windows program under Wine in the build tree's own prefix.
-#   VRK_WINE_ARCH=win32|win64 wine-run.sh PREFIX PROGRAM [ARGS...]
+#   VRK_WINE_ARCH=win32|win64|wow64 wine-run.sh PREFIX PROGRAM [ARGS...]
 # Each build tree calls this through its generated wine-run.sh, which sets the
 # architecture: a 64-bit tree runs under Wine's 64-bit loader directly, so that it also
 # works where 32-bit Linux programs cannot be executed.
@@ -12,12 +12,14 @@ prefix=$(realpath -m "$1")
 shift
 
 export WINEPREFIX=$prefix
-export WINEARCH=${VRK_WINE_ARCH:-win32}
-case $WINEARCH in
-    win64) loader=/usr/lib/wine/wine64 ;;
-    win32) loader=/usr/lib/wine/wine ;;
-    *) echo "wine-run.sh: unknown architecture '$WINEARCH'" >&2; exit 125 ;;
+# wow64: a 32-bit program in a 64-bit prefix, beside 64-bit ones (the side-by-side tests).
+case ${VRK_WINE_ARCH:-win32} in
+    win64) WINEARCH=win64 loader=/usr/lib/wine/wine64 ;;
+    win32) WINEARCH=win32 loader=/usr/lib/wine/wine ;;
+    wow64) WINEARCH=win64 loader=/usr/lib/wine/wine ;;
+    *) echo "wine-run.sh: unknown architecture '$VRK_WINE_ARCH'" >&2; exit 125 ;;
 esac
+export WINEARCH
 export WINELOADER=$loader
 export WINEDEBUG=${VRK_WINEDEBUG:--all}
 # No automatic debugger: a program that crashes ends there, with its exception code as

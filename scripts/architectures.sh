@@ -20,7 +20,10 @@ can_run_architecture() {
     fi
     # The loader is itself a Linux program of the same width as the Windows programs it runs.
     if ! message=$("$loader" --version 2>&1); then
-        cannot_run_reason="this machine cannot execute $1 Linux programs ($(printf '%s' "$message" | head -n 1))"
+        if printf '%s' "$message" | grep -q 'Exec format error'; then
+            message="$loader: Exec format error"
+        fi
+        cannot_run_reason="this machine cannot execute $1 programs ($(printf '%s' "$message" | head -n 1))"
         return 1
     fi
     return 0

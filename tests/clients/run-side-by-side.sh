@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# run-side-by-side.sh: the 32-bit and the 64-bit server registered on one 64-bit machine,
+# each with its own architecture's regsvr32 into its own registry view.
+#   run-side-by-side.sh WINE_RUN_SCRIPT PREFIX X86_BIN X64_BIN
+# Exits 77 (skipped) where this machine cannot execute 32-bit programs.
+set -u
+wine_run_script=$1
+VRK_PREFIX=$2
+x86_bin=$3
+x64_bin=$4
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/architectures.sh"
+if ! can_run_architecture x86; then
+    echo "skipped: $cannot_run_reason"
+    exit 77
+fi
+
+run64=$(mktemp)
+run32=$(mktemp)
+trap 'rm -f "$run64" "$run32"' EXIT
+printf '#!/bin/sh\nVRK_WINE_ARCH=win64 exec "%s" "$@"\n' "$wine_run_script" >"$run64"
+printf '#!/bin/sh\nVRK_WINE_ARCH=wow64 exec "%s" "$@"\n' "$wine_run_script" >"$run32"
+chmod +x "$run64" "$run32"
+VRK_RUN=$run64
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
+
+readonly libid='{2C21A4B6-C51A-4990-B440-B0841534F73A}'
+as() { VRK_RUN=$([ "$1" = x86 ] && echo "$run32" || echo "$run64"); }
+bin_of() { [ "$1" = x86 ] && echo "$x86_bin" || echo "$x64_bin"; }
+platform_of() { [ "$1" = x86 ] && echo win32 || echo win64; }
+
+regsvr() { # regsvr ARCH [/u]
+    as "$1"
+    run_windows regsvr32 /s ${2:-} "$(windows_path "$(bin_of "$1")/vrksolauth.dll")"
+    expect_status 0 "$1 regsvr32 ${2:-}"
+}
+# expect_registered ARCH yes|no: what that architecture's vrkauth and registry view show.
+expect_registered() {
+    local arch=$1 wanted=$2 dll
+    dll=$(windows_path "$(bin_of "$arch")/vrksolauth.dll")
+    as "$arch"
+    run_windows "$(bin_of "$arch")/vrkauth.exe" info
+    if [ "$wanted" = yes ]; then
+        expect_status 0 "$arch info: registration complete"
+        expect_line "server: yes, $dll (file exists)" "$arch info: its own DLL"
+        expect_line "type library $libid 1.0: yes, loads from $dll" "$arch info: its own type library"
+        run_windows reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$(platform_of "$arch")"
+        expect_status 0 "$arch view: the type library under $(platform_of "$arch")"
+    else
+        expect_status 1 "$arch info: nothing registered in its view"
+    fi
+}
+
+regsvr x64
+regsvr x86
+expect_registered x64 yes
+expect_registered x86 yes
+
+regsvr x86 /u
+expect_registered x86 no
+expect_registered x64 yes
+
+regsvr x86
+regsvr x64 /u
+expect_registered x64 no
+expect_registered x86 yes
+
+regsvr x86 /u
+finish_checks
