@@ -27,6 +27,12 @@ template <typename Body> HRESULT Guarded(Body&& body) noexcept
     {
         return E_FAIL;
     }
+    catch (...)
+    {
+        // Not ours to know, but never allowed to cross into the client: noexcept would
+        // end the client's process.
+        return E_UNEXPECTED;
+    }
 }
 
 // A null BSTR reads as empty; embedded zeros are kept.

@@ -50,4 +50,9 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_ERROR_HANDLE, L"vrksim: out of memory\n");
         return Veyrak::Simulator::kExitFailure;
     }
+    catch (...)
+    {
+        Write(STD_ERROR_HANDLE, L"vrksim: unexpected internal failure\n");
+        return Veyrak::Simulator::kExitFailure;
+    }
 }

@@ -82,7 +82,10 @@ TEST_P(UnregisteredLibraryTest, EveryCallFailsUntilTheLibraryIsRegistered)
         Variant result;
         ComPtr<ITypeInfo> typeInfo;
         EXPECT_HR(S_OK, DispatchCall(object.Get(), GetParam(), dispid, result, *typeInfo.Put()));
-        EXPECT_TRUE(dispid == 1 || V_VT(&result) == VT_BOOL || typeInfo);
+        // Each call's own output, and only that one.
+        EXPECT_EQ(GetParam() == kGetIDsOfNames ? 1 : kPoisonDispid, dispid);
+        EXPECT_EQ(GetParam() == kInvoke ? VT_BOOL : VT_EMPTY, V_VT(&result));
+        EXPECT_EQ(GetParam() == kGetTypeInfo, static_cast<bool>(typeInfo));
         if (registered)
         {
             ASSERT_HR(S_OK, UnregisterServerTypeLibrary());

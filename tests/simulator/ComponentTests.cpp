@@ -1,6 +1,8 @@
 // Tests of the substitute components through vrksimulator.dll's exports.
 #include "SimulatorTestSupport.h"
 
+#include "simulator/ComponentSupport.h"
+
 using namespace VrkTest;
 using namespace Veyrak;
 
@@ -179,4 +181,14 @@ TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
     expectCalls(kRehearsed, E_ACCESSDENIED, RPC_E_DISCONNECTED);
     ClearFaults();
     expectCalls(S_OK, S_OK, S_OK);
+}
+
+// Whatever a component's body throws becomes an HRESULT: nothing may unwind into the client.
+TEST(ComponentBoundary, EveryExceptionBecomesAnHResult)
+{
+    using Simulator::Guarded;
+    EXPECT_HR(S_FALSE, Guarded([] { return S_FALSE; }));
+    EXPECT_HR(E_OUTOFMEMORY, Guarded([]() -> HRESULT { throw std::bad_alloc(); }));
+    EXPECT_HR(E_FAIL, Guarded([]() -> HRESULT { throw std::runtime_error("broken"); }));
+    EXPECT_HR(E_UNEXPECTED, Guarded([]() -> HRESULT { throw 42; }));
 }
