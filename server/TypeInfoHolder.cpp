@@ -164,6 +164,11 @@ HRESULT TypeInfoHolder::Invoke(void* dualInterface, DISPID dispid, REFIID, LCID 
         if (!m_typeInfo)
             return loaded;
     }
+    // The type information reads the arguments as the counts say, so a request whose counts
+    // promise arrays that are not there would fault inside the client's own call.
+    if (!parameters || (parameters->cArgs && !parameters->rgvarg) ||
+        (parameters->cNamedArgs && !parameters->rgdispidNamedArgs) || parameters->cNamedArgs > parameters->cArgs)
+        return E_INVALIDARG;
     return m_typeInfo->Invoke(dualInterface, dispid, flags, parameters, result, exception, argumentError);
 }
 

@@ -107,6 +107,50 @@ TEST_F(DispatchTest, Invoke_AuthenticateNotInstalled_FailsWithTheMethodsErrorInE
     EXPECT_EQ(IID_IVRKsolutionAuthenticator1, error.guid);
 }
 
+// Requests that no client should make: each fails with the platform's dispatch error,
+// without running the method and without touching the result.
+TEST_F(DispatchTest, Invoke_MalformedRequests_FailWithoutCallingTheMethod)
+{
+    Variant user(L"alice");
+    VARIANT arguments[2];
+    for (VARIANT& argument : arguments)
+    {
+        ::VariantInit(&argument);
+        V_VT(&argument) = VT_BSTR;
+        V_BSTR(&argument) = V_BSTR(&user);
+    }
+    DISPID named[] = {0, 7};
+    struct Row
+    {
+        const char* label;
+        DISPID dispid;
+        WORD flags;
+        DISPPARAMS parameters;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"an unknown member", 99, DISPATCH_METHOD, {nullptr, nullptr, 0, 0}, DISP_E_MEMBERNOTFOUND},
+        {"arguments counted but not given", 2, DISPATCH_METHOD, {nullptr, nullptr, 2, 0}, E_INVALIDARG},
+        {"named arguments counted but not given", 2, DISPATCH_METHOD, {arguments, nullptr, 2, 1}, E_INVALIDARG},
+        {"more named arguments than arguments", 2, DISPATCH_METHOD, {arguments, named, 1, 2}, E_INVALIDARG},
+    };
+    Variant ignored;
+    EXPECT_HR(E_INVALIDARG,
+              m_object->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, &ignored, nullptr, nullptr));
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.label);
+        ::SetErrorInfo(0, nullptr);
+        Variant result;
+        DISPPARAMS parameters = row.parameters;
+        UINT argumentError = 0;
+        EXPECT_HR(row.expected, m_object->Invoke(row.dispid, IID_NULL, LOCALE_USER_DEFAULT, row.flags, &parameters,
+                                                 &result, nullptr, &argumentError));
+        EXPECT_EQ(VT_EMPTY, V_VT(&result));
+        EXPECT_FALSE(TakeErrorInfo().present) << "the method never ran";
+    }
+}
+
 TEST_F(DispatchTest, Invoke_WrongArgumentCountOrType_FailsWithoutCallingTheMethod)
 {
     Variant domain(L"CORP"), user(L"alice"), unknown;
