@@ -1,14 +1,4 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64's posix-thread GCC, so that
-# std::thread and std::mutex exist for the tests.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 32-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VRK_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VRK_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VRK_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${VRK_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VRK_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-posix.cmake)
