@@ -18,12 +18,13 @@ trap 'rm -rf "$scratch"; WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1' E
 
 # export NAME: the whole registry as text, in $scratch/NAME.txt, without the keys that Wine
 # rewrites whenever its services start (device interface links, the current service
-# control set's counter; volatile on Windows as well).
+# control set's counter, the network adapters it finds; volatile on Windows as well).
 export_registry() {
     run_windows regedit /E "$(windows_path "$scratch/$1.reg")"
     iconv -f UTF-16 -t UTF-8 "$scratch/$1.reg" | tr -d '\r' | awk '
         /^\[/ { volatile = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses") == 1 ||
-                            index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 }
+                            index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 ||
+                            $0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards/ }
         !volatile' >"$scratch/$1.txt"
     [ -s "$scratch/$1.txt" ] || fail "regedit /E gave no export ($1)"
 }

@@ -34,20 +34,28 @@ regsvr() { # regsvr ARCH [/u]
     run_windows regsvr32 /s ${2:-} "$(windows_path "$(bin_of "$1")/vrksolauth.dll")"
     expect_status 0 "$1 regsvr32 ${2:-}"
 }
-# expect_registered ARCH yes|no: what that architecture's vrkauth and registry view show.
+# expect_registered ARCH yes|class|no: what that architecture's vrkauth and registry view
+# show. "class": its class, server and type library are there, but not the ProgIDs.
 expect_registered() {
     local arch=$1 wanted=$2 dll
     dll=$(windows_path "$(bin_of "$arch")/vrksolauth.dll")
     as "$arch"
     run_windows "$(bin_of "$arch")/vrkauth.exe" info
-    if [ "$wanted" = yes ]; then
-        expect_status 0 "$arch info: registration complete"
+    case $wanted in
+    yes) expect_status 0 "$arch info: registration complete" ;;
+    class)
+        expect_status 1 "$arch info: registration incomplete"
+        expect_line "ProgID Vrksolauth.VRKsolutionAuthenticator.1: MISSING, not registered" "$arch info: no ProgID"
+        ;;
+    no) expect_status 1 "$arch info: nothing registered in its view" ;;
+    esac
+    if [ "$wanted" != no ]; then
         expect_line "server: yes, $dll (file exists)" "$arch info: its own DLL"
         expect_line "type library $libid 1.0: yes, loads from $dll" "$arch info: its own type library"
         run_windows reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$(platform_of "$arch")"
         expect_status 0 "$arch view: the type library under $(platform_of "$arch")"
     else
-        expect_status 1 "$arch info: nothing registered in its view"
+        expect_no_text "server: yes" "$arch info: no server"
     fi
 }
 
@@ -56,14 +64,23 @@ regsvr x86
 expect_registered x64 yes
 expect_registered x86 yes
 
+# The class keys live in each view, the ProgID keys in the classes that both views share
+# (as on Windows): unregistering either server takes the ProgIDs with it and leaves the
+# other's class, server and type library in place; registering that one again restores them.
 regsvr x86 /u
 expect_registered x86 no
+expect_registered x64 class
+regsvr x64
 expect_registered x64 yes
 
 regsvr x86
 regsvr x64 /u
 expect_registered x64 no
+expect_registered x86 class
+regsvr x86
 expect_registered x86 yes
 
 regsvr x86 /u
+expect_registered x86 no
+expect_registered x64 no
 finish_checks
