@@ -179,7 +179,9 @@ HRESULT ScriptParser::UnregisterValueEntry(HKEY parent, bool recovering)
 }
 
 // Key name in hand. A missing key shields its own subtree; a key with no subkeys and at most its
-// default value goes at once; any other key is walked and goes only if no subkey remains.
+// default value goes at once; any other key is walked and goes only if no subkey remains. The key
+// goes before the token after its entry is read, so that a script cut short or broken right
+// there (a failed registration being rolled back) still removes it.
 HRESULT ScriptParser::UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool noRemove, bool& recovering,
                                          bool enteredRecovering)
 {
@@ -196,39 +198,43 @@ HRESULT ScriptParser::UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool 
     }
     char keyName[kRememberedKeyNameSize];
     bool mayDelete = !noRemove && CopyWhole(keyName, kRememberedKeyNameSize, m_token);
+    bool blockRead = false;
 
     if (recovering || KeyHasSubkeys(current.get()) || KeyHasNamedValues(current.get()))
     {
-        RETURN_IF_FAILED(SkipNestedBlock(current.get(), recovering));
+        RETURN_IF_FAILED(SkipNestedBlock(current.get(), recovering, blockRead));
         if (recovering)
         {
             recovering = enteredRecovering;
-            return S_OK;
         }
-        if (KeyHasSubkeys(current.get()))
-            return S_OK;
-        RETURN_IF_FAILED(CloseCurrentKey(current));
-        if (mayDelete)
-            ::RegDeleteKeyA(parent, keyName);
-        return S_OK;
+        else if (!KeyHasSubkeys(current.get()))
+        {
+            RETURN_IF_FAILED(CloseCurrentKey(current));
+            if (mayDelete)
+                ::RegDeleteKeyA(parent, keyName);
+        }
+        return blockRead ? ReadToken() : S_OK;
     }
 
     RETURN_IF_FAILED(CloseCurrentKey(current));
     if (mayDelete)
         ::RegDeleteKeyA(parent, keyName);
-    return SkipNestedBlock(nullptr, true);
+    RETURN_IF_FAILED(SkipNestedBlock(nullptr, true, blockRead));
+    return blockRead ? ReadToken() : S_OK;
 }
 
 // Reads past the entry's assignment and nested block (unregistering it in `key` unless
-// recovering), leaving the next entry's first token in hand.
-HRESULT ScriptParser::SkipNestedBlock(HKEY key, bool recovering)
+// recovering). After a block, `blockRead` is set and the next entry's first token is still to
+// be read; otherwise that token is in hand.
+HRESULT ScriptParser::SkipNestedBlock(HKEY key, bool recovering, bool& blockRead)
 {
+    blockRead = false;
     RETURN_IF_FAILED(ReadToken());
     RETURN_IF_FAILED(SkipValueAssignment());
     if (!TokenIsOpenBrace())
         return S_OK;
-    RETURN_IF_FAILED(UnregisterBlock(key, recovering));
-    return ReadToken();
+    blockRead = true;
+    return UnregisterBlock(key, recovering);
 }
 
 HRESULT ScriptParser::SetValueFromScript(HKEY key, const char* valueName)

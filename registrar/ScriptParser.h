@@ -43,7 +43,7 @@ private:
     HRESULT UnregisterValueEntry(HKEY parent, bool recovering);
     HRESULT UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool noRemove, bool& recovering,
                                bool enteredRecovering);
-    HRESULT SkipNestedBlock(HKEY key, bool recovering);
+    HRESULT SkipNestedBlock(HKEY key, bool recovering, bool& blockRead);
     // Entered with the "=" token in hand; a null value name sets the key's default value.
     HRESULT SetValueFromScript(HKEY key, const char* valueName);
     HRESULT SkipValueAssignment();

@@ -37,6 +37,8 @@ TEST_F(ScriptBlocks, Registering_AppliesEachConstruct)
         {"backslash in a key name", InScratch("Good { 'x\\y' = s v }"), DISP_E_EXCEPTION},
         {"block after a value", InScratch("Good { val v = s 'x' { Sub } }"), DISP_E_EXCEPTION},
         {"block after Delete", InScratch("Good\r\nDelete Other { Sub }"), DISP_E_EXCEPTION},
+        {"token too long right after a block", InScratch("Good { Sub }\r\n'" + std::string(4095, 'q') + "'"),
+         DISP_E_EXCEPTION},
         // The rollback removes what the failing block names, also a key that was there before.
         {"failure in the second hive block",
          InScratch("First = s 'one'") +
