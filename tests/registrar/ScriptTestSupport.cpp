@@ -1,4 +1,4 @@
-// ScriptTestSupport.cpp: the script case runner, the seeding of keys and the registry dump.
+// ScriptTestSupport.cpp: the script case runner and the seeding of keys.
 #include "ScriptTestSupport.h"
 
 #include "registrar/ScriptParser.h"
@@ -19,45 +19,6 @@ std::multiset<std::string> Split(const std::string& joined)
     for (std::string line; std::getline(stream, line, '|');)
         lines.insert(line);
     return lines;
-}
-
-std::string ValueText(DWORD type, const BYTE* data, DWORD size)
-{
-    if (type == REG_SZ)
-        return "S:" + std::string(reinterpret_cast<const char*>(data), size ? size - 1 : 0);
-    if (type == REG_DWORD)
-        return "D:" + std::to_string(*reinterpret_cast<const DWORD*>(data));
-    std::string text = type == REG_BINARY ? "B:" : "?" + std::to_string(type) + ":";
-    const char digits[] = "0123456789abcdef";
-    for (DWORD i = 0; i < size; ++i)
-        text += {digits[data[i] >> 4], digits[data[i] & 15]};
-    return text;
-}
-
-void DumpKey(const std::string& path, const std::string& relative, std::multiset<std::string>& lines)
-{
-    Veyrak::UniqueHkey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    if (!relative.empty())
-        lines.insert(relative);
-    char name[16384];
-    std::vector<BYTE> data(65536);
-    for (DWORD index = 0;; ++index)
-    {
-        DWORD nameLength = sizeof name, size = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            break;
-        lines.insert((relative.empty() ? "." : relative) + ":" + (name[0] ? name : "@") + "=" +
-                     ValueText(type, data.data(), size));
-    }
-    for (DWORD index = 0;; ++index)
-    {
-        DWORD nameLength = sizeof name;
-        if (::RegEnumKeyExA(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        DumpKey(path + "\\" + name, relative.empty() ? name : relative + "\\" + name, lines);
-    }
 }
 
 } // namespace
@@ -96,9 +57,7 @@ void ScriptTest::RunCases(const std::vector<ScriptCase>& cases)
         }
         EXPECT_HR(row.expected,
                   Veyrak::ScriptParser(m_registrar).RunScript(row.text.c_str(), row.pass == Pass::Register));
-        std::multiset<std::string> lines;
-        DumpKey(ScratchPath(), "", lines);
-        EXPECT_EQ(Split(row.tree), lines);
+        EXPECT_EQ(Split(row.tree), RegistryTree(HKEY_CURRENT_USER, ScratchPath()));
     }
 }
 

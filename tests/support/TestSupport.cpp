@@ -1,11 +1,65 @@
 // TestSupport.cpp: helpers that every test program shares.
 #include "support/TestSupport.h"
 
+#include "Common/Utility/UniqueResource.h"
+
 #include <cstdio>
 #include <vector>
 
 namespace VrkTest
 {
+
+namespace
+{
+
+std::string ValueText(DWORD type, const BYTE* data, DWORD size)
+{
+    if (type == REG_SZ)
+        return "S:" + std::string(reinterpret_cast<const char*>(data), size ? size - 1 : 0);
+    if (type == REG_DWORD)
+        return "D:" + std::to_string(*reinterpret_cast<const DWORD*>(data));
+    std::string text = type == REG_BINARY ? "B:" : "?" + std::to_string(type) + ":";
+    const char digits[] = "0123456789abcdef";
+    for (DWORD i = 0; i < size; ++i)
+        text += {digits[data[i] >> 4], digits[data[i] & 15]};
+    return text;
+}
+
+// Opens each subkey through its parent's handle, so that depth and long names never hit a
+// path limit; a key or value that cannot be read shows as a line of its own.
+void DumpKey(HKEY parent, const std::string& name, const std::string& relative, int depth,
+             std::multiset<std::string>& lines)
+{
+    Veyrak::UniqueHkey key;
+    if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    {
+        if (!relative.empty())
+            lines.insert(relative + " <cannot open>");
+        return;
+    }
+    if (!relative.empty())
+        lines.insert(relative);
+    char child[16384];
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD nameLength = sizeof child, size = static_cast<DWORD>(data.size()), type = 0;
+        LONG result = ::RegEnumValueA(key.get(), index, child, &nameLength, nullptr, &type, data.data(), &size);
+        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
+            break;
+        lines.insert((relative.empty() ? "." : relative) + ":" + (child[0] ? child : "@") + "=" +
+                     (result == ERROR_SUCCESS ? ValueText(type, data.data(), size) : "<too long to read>"));
+    }
+    for (DWORD index = 0; depth != 0; ++index)
+    {
+        DWORD nameLength = sizeof child;
+        if (::RegEnumKeyExA(key.get(), index, child, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        DumpKey(key.get(), child, relative.empty() ? child : relative + "\\" + child, depth - 1, lines);
+    }
+}
+
+} // namespace
 
 const char kProductKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient";
 
@@ -154,6 +208,13 @@ std::wstring Widen(const std::string& text)
     std::wstring result(static_cast<size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
     return result;
+}
+
+std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth)
+{
+    std::multiset<std::string> lines;
+    DumpKey(root, path, "", depth, lines);
+    return lines;
 }
 
 } // namespace VrkTest

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 namespace VrkTest
@@ -47,6 +48,11 @@ void DeleteTree(HKEY root, const std::string& path);
 void CreateKey(HKEY root, const std::string& path);
 // The string value (or the default value for an empty name); "<missing>" when absent.
 std::string ReadString(HKEY root, const std::string& path, const std::string& name = "");
+
+// Everything below a key as lines, one per key ("A\\B") and per value ("A\\B:Name=S:text"), where
+// "." is the key itself and "@" a default value; D values in decimal, B values in lowercase hex.
+// Empty when the key is missing. A depth of 1 lists the key's own values and subkeys.
+std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth = -1);
 
 // The installation key under HKEY_LOCAL_MACHINE that the authenticator looks for.
 extern const char kProductKeyPath[];
