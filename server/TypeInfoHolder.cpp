@@ -38,11 +38,14 @@ HRESULT TypeInfoHolder::LoadTypeInformation(LCID locale)
                 // Readers take no lock: the cache is complete before the pointer is published.
                 BuildNameCache(typeInfo.Get());
                 ::InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&m_typeInfo), typeInfo.Detach());
+                // One clean-up for the one load: a call that finds the library unregistered, or
+                // loses the race to another thread, adds none, so failed calls cannot pile up.
+                TheServerModule().AddTerminationEntry(&TypeInfoHolder::ReleaseTypeInformation,
+                                                      reinterpret_cast<DWORD_PTR>(this));
                 result = S_OK;
             }
         }
     }
-    TheServerModule().AddTerminationEntry(&TypeInfoHolder::ReleaseTypeInformation, reinterpret_cast<DWORD_PTR>(this));
     return m_typeInfo ? S_OK : result;
 }
 

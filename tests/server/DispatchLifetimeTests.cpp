@@ -73,6 +73,16 @@ TEST_P(UnregisteredLibraryTest, EveryCallFailsUntilTheLibraryIsRegistered)
     }
     UINT count = 0;
     EXPECT_HR(S_OK, object->GetTypeInfoCount(&count)) << "the count needs no type information";
+    // A client that keeps calling on an unregistered library must not make the server grow.
+    const long long heapBefore = HeapBytesInUse();
+    for (int call = 0; call < 20000; ++call)
+    {
+        DISPID dispid;
+        Variant result;
+        ITypeInfo* typeInfo = nullptr;
+        DispatchCall(object.Get(), GetParam(), dispid, result, typeInfo);
+    }
+    EXPECT_LT(HeapBytesInUse() - heapBefore, 64 * 1024) << "20000 failed calls";
 
     ASSERT_HR(S_OK, RegisterServerTypeLibrary());
     for (bool registered : {true, false})

@@ -3,6 +3,7 @@
 
 #include "Common/Utility/UniqueResource.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -215,6 +216,24 @@ std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int 
     std::multiset<std::string> lines;
     DumpKey(root, path, "", depth, lines);
     return lines;
+}
+
+// Bytes in the blocks allocated on the process's heaps, the C runtime's among them.
+long long HeapBytesInUse()
+{
+    HANDLE heaps[64];
+    const DWORD count = std::min<DWORD>(::GetProcessHeaps(64, heaps), 64);
+    long long total = 0;
+    for (DWORD index = 0; index < count; ++index)
+    {
+        PROCESS_HEAP_ENTRY entry = {};
+        ::HeapLock(heaps[index]);
+        while (::HeapWalk(heaps[index], &entry))
+            total += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? entry.cbData : 0;
+        ::HeapUnlock(heaps[index]);
+    }
+    EXPECT_NE(0, total) << "the heaps report no blocks: the growth check would prove nothing";
+    return total;
 }
 
 } // namespace VrkTest

@@ -72,6 +72,10 @@ private:
     HKEY m_key = nullptr;
 };
 
+// Bytes in the blocks allocated on the process's heaps, the C runtime's among them; exact, unlike
+// private bytes, which also count what a heap keeps committed after frees.
+long long HeapBytesInUse();
+
 // The directory of the running test program (where the DLL lies too), with a trailing backslash.
 std::string ProgramDirectory();
 
