@@ -51,6 +51,27 @@ TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsUnchangedAndReturnsTheComp
     EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
 }
 
+// Texts reach the handle manager whole, whatever they hold: embedded zeros, surrogate pairs,
+// a megabyte of characters.
+TEST_F(AuthenticatorTest, Authenticate_OddTextsReachTheComponentsWhole)
+{
+    ComPtr<IVRKsolutionAuthenticator1> object = Create();
+    ASSERT_TRUE(object);
+    const std::wstring texts[] = {std::wstring(L"a\0b\0", 4), L"\xD83D\xDE00 \\\\server\\", std::wstring(1 << 20, L'x'),
+                                  L"%MODULE%'"};
+    for (const std::wstring& text : texts)
+    {
+        UniqueBstr odd(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))), plain = Bstr(L"alice");
+        ASSERT_TRUE(odd);
+        VARIANT_BOOL valid = VARIANT_FALSE;
+        EXPECT_HR(S_OK, object->Authenticate(odd.get(), plain.get(), &valid));
+        EXPECT_TRUE(g_fakeRecord.domain == text) << "domain of length " << text.size();
+        EXPECT_HR(S_OK, object->Authenticate(plain.get(), odd.get(), &valid));
+        EXPECT_TRUE(g_fakeRecord.user == text) << "user of length " << text.size();
+        EXPECT_EQ(VARIANT_TRUE, valid);
+    }
+}
+
 // Every failure of a request returns its own HRESULT with its message, and never a true verdict.
 TEST_F(AuthenticatorTest, RequestFailures_ReturnTheirResultMessageAndAFalseVerdict)
 {

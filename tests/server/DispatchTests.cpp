@@ -133,6 +133,8 @@ TEST_F(DispatchTest, Invoke_MalformedRequests_FailWithoutCallingTheMethod)
         {"arguments counted but not given", 2, DISPATCH_METHOD, {nullptr, nullptr, 2, 0}, E_INVALIDARG},
         {"named arguments counted but not given", 2, DISPATCH_METHOD, {arguments, nullptr, 2, 1}, E_INVALIDARG},
         {"more named arguments than arguments", 2, DISPATCH_METHOD, {arguments, named, 1, 2}, E_INVALIDARG},
+        {"a property get of a method", 2, DISPATCH_PROPERTYGET, {arguments, nullptr, 2, 0}, DISP_E_MEMBERNOTFOUND},
+        {"a property put of a method", 1, DISPATCH_PROPERTYPUT, {arguments, nullptr, 1, 0}, DISP_E_MEMBERNOTFOUND},
     };
     Variant ignored;
     EXPECT_HR(E_INVALIDARG,
