@@ -122,8 +122,9 @@ LPCOLESTR Registrar::FindVariable(const char* name) const
     for (size_t i = 0; i < m_count; ++i)
     {
         UniqueTaskMemory ansiName;
+        // Not skipped: a later match must not stand in for the first.
         if (FAILED(WideToAnsi(m_variables[i].name, ansiName)))
-            continue;
+            return nullptr;
         if (::lstrcmpiA(static_cast<const char*>(ansiName.get()), name) == 0)
             return m_variables[i].value;
     }

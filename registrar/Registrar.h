@@ -31,7 +31,8 @@ public:
     HRESULT AddVariable(LPCOLESTR name, LPCOLESTR value);
     void ClearVariables();
     // The value of the first variable whose name, in the ANSI code page, matches case-insensitively;
-    // nullptr when none does. The pointer lives until the variables are cleared.
+    // nullptr when none does, and when a name it must compare cannot be converted (out of memory).
+    // The pointer lives until the variables are cleared.
     LPCOLESTR FindVariable(const char* name) const;
 
     // Loads the module file as data, finds the resource (integer id, string type) and runs it as a
