@@ -1,0 +1,479 @@
+// AllocationFaultSweep.cpp: fails the allocations of each registration path one at a time (COM task
+// memory through a malloc spy, the C++ heap through a replaced operator new) and checks that every
+// failure is reported as documented, leaks nothing and leaves the registry as it was or as a clean
+// run leaves it.
+#include "Common/Registry/RegEntry.h"
+#include "Common/Utility/UniqueResource.h"
+#include "Common/Utility/VRKLegacyException.h"
+#include "registrar/Registrar.h"
+#include "registrar/ScriptParser.h"
+#include "support/ServerDll.h"
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace Veyrak;
+using namespace VrkTest;
+
+namespace
+{
+
+// Counts the allocations that the armed thread asks for, fails the Nth, and holds the blocks it got
+// until that thread frees them. Allocates nothing itself and is constant-initialised, since it
+// serves operator new from before main.
+class FaultPlan
+{
+public:
+    constexpr FaultPlan() = default;
+    // failAt 0 only counts. Blocks from before are not this run's to account for.
+    void Arm(unsigned failAt)
+    {
+        m_failAt = failAt;
+        m_count = m_live = 0;
+        m_injected = false;
+        m_owner = m_armed = ::GetCurrentThreadId();
+    }
+    void Disarm() { m_armed = 0; }
+    bool ShouldFail()
+    {
+        if (m_armed != ::GetCurrentThreadId() || ++m_count != m_failAt)
+            return false;
+        m_injected = true;
+        return true;
+    }
+    void* Allocated(void* block)
+    {
+        if (block && m_armed == ::GetCurrentThreadId())
+            m_blocks[std::min(m_live++, kRoom - 1)] = block; // an overflow reads as a leak
+        return block;
+    }
+    void* Freed(void* block)
+    {
+        if (!block || m_owner != ::GetCurrentThreadId())
+            return block;
+        void** end = m_blocks + std::min(m_live, kRoom);
+        void** found = std::find(m_blocks, end, block);
+        if (found != end)
+            *found = m_blocks[--m_live];
+        return block;
+    }
+    unsigned Count() const { return m_count; }
+    bool Injected() const { return m_injected; }
+    size_t Live() const { return m_live; }
+
+private:
+    static constexpr size_t kRoom = 4096;
+    std::atomic<DWORD> m_armed{0};
+    std::atomic<DWORD> m_owner{0};
+    unsigned m_failAt = 0;
+    unsigned m_count = 0;
+    bool m_injected = false;
+    size_t m_live = 0;
+    void* m_blocks[kRoom] = {};
+};
+
+FaultPlan g_plan;
+// The block that this thread's reallocation in progress replaces.
+thread_local void* t_reallocating = nullptr;
+
+// Sees every COM task allocation. Sizes and pointers pass through unchanged (no header), so blocks
+// from before the spy was registered are freed as usual and fSpyed does not matter.
+class TaskMemorySpy final : public IMallocSpy
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
+    {
+        *object = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    // A static object: the reference that registration holds changes nothing.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    // A byte count of 0 fails Alloc without reaching the heap, and fails Realloc keeping the old block.
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return g_plan.ShouldFail() ? 0 : size; }
+    STDMETHODIMP_(void*) PostAlloc(void* actual) override { return g_plan.Allocated(actual); }
+    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override { return g_plan.Freed(request); }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override
+    {
+        *newRequest = t_reallocating = request;
+        if (size == 0) // a free, which cannot be refused
+            g_plan.Freed(request);
+        return size && !g_plan.ShouldFail() ? size : 0;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override
+    {
+        if (actual)
+            g_plan.Freed(t_reallocating);
+        return g_plan.Allocated(actual);
+    }
+    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
+};
+
+// Out of line: inlined into a delete expression, the free would read to the compiler as a mismatch.
+[[gnu::noinline]] void ReleaseHeapBlock(void* block) noexcept
+{
+    std::free(g_plan.Freed(block));
+}
+
+} // namespace
+
+// The array and nothrow forms forward to these by default.
+void* operator new(std::size_t size)
+{
+    if (g_plan.ShouldFail())
+        throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1))
+        return g_plan.Allocated(block);
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept
+{
+    ReleaseHeapBlock(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept
+{
+    ReleaseHeapBlock(block);
+}
+
+namespace
+{
+
+struct Root
+{
+    HKEY hive;
+    std::string path;
+    bool mayStopHalfway = false; // a failure may leave part of the change done, and nothing else
+};
+using Tree = std::set<std::string>;
+
+// The key, its values (type and raw bytes) and everything below it; empty when the key is missing.
+void Dump(HKEY hive, const std::string& path, Tree& lines)
+{
+    UniqueHkey key;
+    if (::RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    lines.insert(path);
+    char name[256];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i)
+    {
+        DWORD length = sizeof name, size = sizeof data, type = 0;
+        if (::RegEnumValueA(key.get(), i, name, &length, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        lines.insert(path + ":" + name + "=" + std::to_string(type) + ":" +
+                     std::string(reinterpret_cast<char*>(data), size));
+    }
+    for (DWORD i = 0;; ++i)
+    {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        Dump(hive, path + "\\" + name, lines);
+    }
+}
+
+std::vector<Tree> Snapshot(const std::vector<Root>& roots)
+{
+    std::vector<Tree> trees(roots.size());
+    for (size_t i = 0; i < roots.size(); ++i)
+        Dump(roots[i].hive, roots[i].path, trees[i]);
+    return trees;
+}
+
+struct Outcome
+{
+    bool failed;
+    std::string text; // an HRESULT, an exception, or what a clean run returns
+};
+
+struct SweepPath
+{
+    std::string name;
+    std::vector<Root> roots;
+    std::function<void()> prepare; // brings the roots to the state before the run
+    std::function<Outcome()> run;
+    std::string cleanText;          // what a clean run returns
+    std::set<std::string> failures; // the documented outcomes of a failed run; none: it reports none
+};
+
+Outcome Reported(HRESULT hr)
+{
+    return {FAILED(hr), HResultText(hr)};
+}
+
+// Disarmed before a handler runs, so that the outcome's own text is not the path's.
+Outcome RunOnce(const SweepPath& path, unsigned failAt)
+{
+    struct Armed
+    {
+        explicit Armed(unsigned failAt) { g_plan.Arm(failAt); }
+        ~Armed() { g_plan.Disarm(); }
+    };
+    try
+    {
+        const Armed armed(failAt);
+        return path.run();
+    }
+    catch (const VRKLegacyException& error)
+    {
+        return {true, "VRKLegacyException " + std::to_string(error.GetCode())};
+    }
+    catch (const std::bad_alloc&)
+    {
+        return {true, "std::bad_alloc"};
+    }
+}
+
+// Empty when the run with one failed allocation kept the path's contract.
+std::string Verdict(const SweepPath& path, const Outcome& outcome, const std::vector<Tree>& before,
+                    const std::vector<Tree>& after)
+{
+    if (!g_plan.Injected())
+        return "never asked for: the path does not allocate the same way twice";
+    if (outcome.failed && !path.failures.count(outcome.text))
+        return "undocumented failure " + outcome.text;
+    const std::vector<Tree> now = Snapshot(path.roots);
+    if (!outcome.failed && !path.failures.empty() && (outcome.text != path.cleanText || now != after))
+        return "succeeded (" + outcome.text + "), but not as a clean run does";
+    for (size_t i = 0; i < now.size(); ++i)
+    {
+        Tree either = before[i];
+        either.insert(after[i].begin(), after[i].end());
+        const bool partly =
+            path.roots[i].mayStopHalfway && std::includes(either.begin(), either.end(), now[i].begin(), now[i].end());
+        if (now[i] != before[i] && now[i] != after[i] && !partly)
+            return "half-written registry below " + path.roots[i].path;
+    }
+    return "";
+}
+
+class AllocationFaultSweep : public ScratchKeyTest
+{
+protected:
+    void SetUp() override
+    {
+        ScratchKeyTest::SetUp();
+        // The BSTR cache would hold freed strings back from the task allocator, which reads as a leak.
+        ASSERT_NE(0u, ::GetEnvironmentVariableA("OANOCACHE", nullptr, 0)) << "run with OANOCACHE=1";
+        static TaskMemorySpy spy;
+        static const HRESULT registered = ::CoRegisterMallocSpy(&spy);
+        ASSERT_HR(S_OK, registered);
+    }
+
+    void Sweep(const SweepPath& path)
+    {
+        SCOPED_TRACE(path.name);
+        // The first run makes what is made once per process: the registry singleton, COM's thread state.
+        path.prepare();
+        RunOnce(path, 0);
+        path.prepare();
+        const std::vector<Tree> before = Snapshot(path.roots);
+        const Outcome clean = RunOnce(path, 0);
+        const unsigned total = g_plan.Count();
+        ASSERT_FALSE(clean.failed) << clean.text;
+        ASSERT_EQ(path.cleanText, clean.text);
+        ASSERT_EQ(0u, g_plan.Live()) << "a clean run leaks";
+        const std::vector<Tree> after = Snapshot(path.roots);
+        unsigned injected = 0, handled = 0;
+        for (unsigned n = 1; n <= total; ++n)
+        {
+            path.prepare();
+            std::string problem = Verdict(path, RunOnce(path, n), before, after);
+            injected += g_plan.Injected();
+            if (problem.empty() && g_plan.Live() != 0)
+                problem = std::to_string(g_plan.Live()) + " blocks leaked";
+            EXPECT_EQ("", problem) << "allocation " << n << " of " << total << " failing";
+            handled += problem.empty();
+        }
+        EXPECT_GT(total, 0u) << "nothing to sweep";
+        std::printf("[ faults   ] %s: %u allocations, %u failures injected, %s\n", path.name.c_str(), total, injected,
+                    handled == total ? "all handled" : "NOT all handled");
+    }
+};
+
+// A name added twice (the first counts), a value that grows the expansion buffer, and more names
+// than the variable map's first room.
+TEST_F(AllocationFaultSweep, Interpreter_EachAllocationFailing_IsReportedAndWritesAllOrNothing)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> variables = {
+        {L"Greeting", L"Hello"}, {L"Greeting", L"Ignored"}, {L"Long", std::wstring(1500, L'x')}};
+    for (int i = 0; i < 10; ++i)
+        variables.emplace_back(L"Name" + std::to_wstring(i), L"Value" + std::to_wstring(i));
+    const std::string leaf = ScratchPath().substr(ScratchPath().rfind('\\') + 1), key = ScratchPath() + "\\Sweep";
+    const std::string script = "HKCU { NoRemove Software { NoRemove VrkTests { NoRemove '" + leaf +
+                               "' { Sweep = s '%Greeting%, 100%%' { val Long = s '%Long%' val Again = s '%long%'"
+                               " val Last = s '%Name9%' } } } } }";
+    auto interpret = [&](BOOL doRegister)
+    {
+        Registrar registrar;
+        HRESULT hr = S_OK;
+        for (size_t i = 0; i < variables.size() && SUCCEEDED(hr); ++i)
+            hr = registrar.AddVariable(variables[i].first.c_str(), variables[i].second.c_str());
+        return FAILED(hr) ? hr : ScriptParser(registrar).RunScript(script.c_str(), doRegister);
+    };
+    ASSERT_HR(S_OK, interpret(TRUE));
+    EXPECT_EQ("Hello, 100%", ReadString(HKEY_CURRENT_USER, key));
+    EXPECT_EQ("Value9", ReadString(HKEY_CURRENT_USER, key, "Last"));
+    for (const BOOL doRegister : {TRUE, FALSE})
+    {
+        // A name that cannot be converted for the lookup reads as undefined.
+        Sweep({doRegister ? "interpreter, registering" : "interpreter, unregistering",
+               {{HKEY_CURRENT_USER, key}},
+               [&]
+               {
+                   DeleteTree(HKEY_CURRENT_USER, key);
+                   EXPECT_TRUE(doRegister || SUCCEEDED(interpret(TRUE)));
+               },
+               [&] { return Reported(interpret(doRegister)); },
+               HResultText(S_OK),
+               {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION)}});
+    }
+}
+
+TEST_F(AllocationFaultSweep, ServerRegistration_EachAllocationFailing_IsReportedAndWritesTheClassEntriesAllOrNothing)
+{
+    ComApartment apartment;
+    ServerDll dll;
+    ASSERT_TRUE(dll.Loaded());
+    // The platform's RegisterTypeLib does not take back what it wrote before it failed.
+    const std::vector<Root> roots = {{HKEY_CLASSES_ROOT, "Vrksolauth.VRKsolutionAuthenticator"},
+                                     {HKEY_CLASSES_ROOT, "Vrksolauth.VRKsolutionAuthenticator.1"},
+                                     {HKEY_CLASSES_ROOT, "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}"},
+                                     {HKEY_CLASSES_ROOT, "TypeLib\\{2C21A4B6-C51A-4990-B440-B0841534F73A}", true},
+                                     {HKEY_CLASSES_ROOT, "Interface\\{D57B64F7-8728-4717-BD9C-A09719A06BA0}", true}};
+    ASSERT_HR(S_OK, dll.RegisterServer());
+    EXPECT_EQ(dll.Path(), ReadString(HKEY_CLASSES_ROOT, roots[2].path + "\\InprocServer32"));
+    // Converting the module's path counts as loading it: the last error, E_FAIL where there is none.
+    Sweep({"DllRegisterServer",
+           roots,
+           [&] { dll.UnregisterServer(); },
+           [&] { return Reported(dll.RegisterServer()); },
+           HResultText(S_OK),
+           {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION), HResultText(E_FAIL)}});
+    // Unregistering reports nothing; the class entries still go whole or not at all.
+    Sweep({"DllUnregisterServer",
+           roots,
+           [&] { EXPECT_HR(S_OK, dll.RegisterServer()); },
+           [&] { return Reported(dll.UnregisterServer()); },
+           HResultText(S_OK),
+           {}});
+    dll.UnregisterServer();
+}
+
+std::string Text(const vrkstring& text)
+{
+    return text;
+}
+
+std::string Text(const std::vector<vrkstring>& texts)
+{
+    std::string joined;
+    for (const vrkstring& text : texts)
+        joined += (joined.empty() ? "" : "|") + text;
+    return joined;
+}
+
+// Reads into a copy of the given out-parameter, which a read that throws must leave as it was.
+template <typename Value> std::string Read(const RegEntry& entry, const Value& original)
+{
+    Value out = original;
+    try
+    {
+        entry.GetValue(out);
+    }
+    catch (...)
+    {
+        EXPECT_EQ(original, out) << "a failed read changed its out-parameter";
+        throw;
+    }
+    return Text(out);
+}
+
+template <typename Value> std::string WriteAndRead(RegEntry&& entry, const Value& value, const Value& original)
+{
+    entry.SetValue(value);
+    return Read(entry, original);
+}
+
+// How many elements the enumeration appends.
+template <typename Element> std::string Listed(const RegKey& key, void (RegKey::*list)(std::vector<Element>&) const)
+{
+    std::vector<Element> elements;
+    (key.*list)(elements);
+    return std::to_string(elements.size());
+}
+
+TEST_F(AllocationFaultSweep, ToolboxRegistryClasses_EachAllocationFailing_ThrowsAndWritesAllOrNothing)
+{
+    const std::string key = ScratchPath() + "\\Sweep", fullPath = "HKEY_CURRENT_USER\\" + key + "\\New";
+    const vrkstring text = "beta", unchanged = "unchanged";
+    const std::vector<vrkstring> texts = {"three", "four"}, unchangedTexts = {unchanged};
+    auto open = [&]
+    {
+        return RegKey(RegHive::CurrentUser, key, RegSam::KeyAllAccess);
+    };
+    struct Row
+    {
+        const char* name;
+        std::function<std::string()> run;
+        std::string cleanText;
+        bool mayStopHalfway = false;
+    };
+    const Row rows[] = {
+        {"RegKey opens a new key", [&] { return RegKey(fullPath, RegSam::KeyAllAccess).GetName(); }, "New"},
+        {"RegEntry writes text",
+         [&]
+         { return WriteAndRead(RegEntry(RegHive::CurrentUser, key, "Text", RegSam::KeyAllAccess), text, unchanged); },
+         "beta"},
+        {"RegEntry writes a text list", [&] { return WriteAndRead(RegEntry(open(), "List"), texts, unchangedTexts); },
+         "three|four"},
+        {"RegEntry reads text", [&] { return Read(RegEntry(open(), "Text"), unchanged); }, "alpha"},
+        {"RegEntry reads a text list", [&] { return Read(RegEntry(open(), "List"), unchangedTexts); }, "one|two"},
+        {"RegKey lists subkeys", [&] { return Listed(open(), &RegKey::EnumerateKeys); }, "1"},
+        {"RegKey lists values", [&] { return Listed(open(), &RegKey::EnumerateEntries); }, "2"},
+        {"RegKey deletes its subtree",
+         [&]
+         {
+             open().DeleteKey();
+             return KeyExists(HKEY_CURRENT_USER, key) ? "kept" : "deleted";
+         },
+         "deleted", true},
+    };
+    for (const Row& row : rows)
+    {
+        Sweep({row.name,
+               {{HKEY_CURRENT_USER, key, row.mayStopHalfway}},
+               [&]
+               {
+                   DeleteTree(HKEY_CURRENT_USER, key);
+                   CreateKey(HKEY_CURRENT_USER, key + "\\A\\B");
+                   ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Text", REG_SZ, "alpha", 6);
+                   ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "List", REG_MULTI_SZ, "one\0two\0", 9);
+                   ::RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\A\\B").c_str(), "Leaf", REG_SZ, "x", 2);
+               },
+               [&] {
+                   return Outcome{false, row.run()};
+               },
+               row.cleanText,
+               // A container's own failure, or a value buffer (14019) or key object (14024) not to be had.
+               {"std::bad_alloc", "VRKLegacyException 14019", "VRKLegacyException 14024"}});
+    }
+}
+
+} // namespace
