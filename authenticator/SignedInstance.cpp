@@ -1,6 +1,8 @@
 // SignedInstance.cpp: creation of the maker's outside components behind an integrity check.
 #include "authenticator/SignedInstance.h"
 
+#include "Common/Utility/Result.h"
+
 #include <objbase.h>
 
 namespace Veyrak
@@ -17,9 +19,7 @@ HRESULT CreateSignedInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REF
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    HRESULT result = CheckComponentIntegrity(clsid);
-    if (FAILED(result))
-        return result;
+    VRK_RETURN_IF_FAILED(CheckComponentIntegrity(clsid));
     return ::CoCreateInstance(clsid, outer, context, iid, object);
 }
 

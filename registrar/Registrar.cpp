@@ -2,6 +2,7 @@
 // point that registers or unregisters a module from its script.
 #include "registrar/Registrar.h"
 
+#include "Common/Utility/Result.h"
 #include "Common/Utility/UniqueResource.h"
 #include "registrar/ScriptParser.h"
 #include "registrar/TextConversion.h"
@@ -89,9 +90,7 @@ HRESULT Registrar::AddVariable(LPCOLESTR name, LPCOLESTR value)
 {
     if (!name)
         return E_INVALIDARG;
-    HRESULT hr = MakeRoom();
-    if (FAILED(hr))
-        return hr;
+    VRK_RETURN_IF_FAILED(MakeRoom());
     LPOLESTR nameCopy = DuplicateWide(name);
     LPOLESTR valueCopy = DuplicateWide(value ? value : L"");
     if (!nameCopy || !valueCopy)
@@ -176,18 +175,14 @@ HRESULT UpdateRegistryFromScript(HINSTANCE module, UINT resourceId, BOOL doRegis
 {
     Registrar registrar;
     char path[kModulePathSize];
-    HRESULT hr = ChooseModulePath(module, path);
-    if (FAILED(hr))
-        return hr;
+    VRK_RETURN_IF_FAILED(ChooseModulePath(module, path));
 
     OLECHAR widePath[kModulePathSize];
     if (::MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, kModulePathSize) == 0)
         return LastErrorResult();
     OLECHAR quotedPath[2 * kModulePathSize];
     DoubleQuotes(widePath, quotedPath);
-    hr = registrar.AddVariable(kModuleVariable, quotedPath);
-    if (FAILED(hr))
-        return hr;
+    VRK_RETURN_IF_FAILED(registrar.AddVariable(kModuleVariable, quotedPath));
     for (const RegistrarVariable* extra = extraVariables; extra && extra->name; ++extra)
         registrar.AddVariable(extra->name, extra->value);
 

@@ -3,20 +3,12 @@
 // shared keys), and the value assignments.
 #include "registrar/ScriptParser.h"
 
+#include "Common/Utility/Result.h"
 #include "registrar/RegistryTree.h"
 
 #include <oleauto.h>
 
 #include <cstring>
-
-// Ends the calling operation with the failure of an expression.
-#define RETURN_IF_FAILED(expression)                                                                                   \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        const HRESULT hrChecked = (expression);                                                                        \
-        if (FAILED(hrChecked))                                                                                         \
-            return hrChecked;                                                                                          \
-    } while (0)
 
 namespace Veyrak
 {
@@ -63,26 +55,26 @@ HRESULT ScriptParser::ProcessBlock(HKEY parent, bool doRegister, bool recovering
 HRESULT ScriptParser::RegisterBlock(HKEY parent)
 {
     UniqueHkey current;
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     while (m_token[0] != '}')
     {
         bool isDelete = false;
         if (TokenIs(kForceRemoveKeyword) || TokenIs(kDeleteKeyword))
-            RETURN_IF_FAILED(RegisterRemoval(parent, isDelete));
+            VRK_RETURN_IF_FAILED(RegisterRemoval(parent, isDelete));
 
         bool keyEntry = !isDelete;
         if (keyEntry && TokenIs(kNoRemoveKeyword))
-            RETURN_IF_FAILED(ReadToken());
+            VRK_RETURN_IF_FAILED(ReadToken());
         if (keyEntry && TokenIs(kValKeyword))
         {
             char valueName[kValueNameSize];
-            RETURN_IF_FAILED(ReadValueName(valueName));
-            RETURN_IF_FAILED(SetValueFromScript(parent, valueName));
+            VRK_RETURN_IF_FAILED(ReadValueName(valueName));
+            VRK_RETURN_IF_FAILED(SetValueFromScript(parent, valueName));
             keyEntry = false;
         }
         else if (keyEntry)
         {
-            RETURN_IF_FAILED(RegisterKeyEntry(parent, current));
+            VRK_RETURN_IF_FAILED(RegisterKeyEntry(parent, current));
         }
 
         if (TokenIsOpenBrace())
@@ -90,8 +82,8 @@ HRESULT ScriptParser::RegisterBlock(HKEY parent)
             // Only a key entry opens a key for a nested block to work in.
             if (!keyEntry)
                 return DISP_E_EXCEPTION;
-            RETURN_IF_FAILED(RegisterBlock(current.get()));
-            RETURN_IF_FAILED(ReadToken());
+            VRK_RETURN_IF_FAILED(RegisterBlock(current.get()));
+            VRK_RETURN_IF_FAILED(ReadToken());
         }
     }
     return CloseCurrentKey(current);
@@ -102,14 +94,14 @@ HRESULT ScriptParser::RegisterBlock(HKEY parent)
 HRESULT ScriptParser::RegisterRemoval(HKEY parent, bool& isDelete)
 {
     isDelete = TokenIs(kDeleteKeyword);
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     if (ContainsBackslash(m_token))
         return DISP_E_EXCEPTION;
     if (!IsProtectedKeyName(m_token))
         DeleteKeyTree(parent, m_token);
     if (!isDelete)
         return S_OK;
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     return SkipValueAssignment();
 }
 
@@ -125,10 +117,10 @@ HRESULT ScriptParser::RegisterKeyEntry(HKEY parent, UniqueHkey& current)
         ::RegCreateKeyExA(parent, m_token, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS)
         return DISP_E_EXCEPTION;
-    RETURN_IF_FAILED(CloseCurrentKey(current));
+    VRK_RETURN_IF_FAILED(CloseCurrentKey(current));
     current = std::move(key);
 
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     if (m_token[0] == '=')
         return SetValueFromScript(current.get(), nullptr);
     return S_OK;
@@ -137,10 +129,10 @@ HRESULT ScriptParser::RegisterKeyEntry(HKEY parent, UniqueHkey& current)
 // "Val" in hand: reads the value name and the "=" after it, leaving the "=" in hand.
 HRESULT ScriptParser::ReadValueName(char (&valueName)[kValueNameSize])
 {
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     if (!CopyWhole(valueName, kValueNameSize, m_token))
         return DISP_E_EXCEPTION;
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     return m_token[0] == '=' ? S_OK : DISP_E_EXCEPTION;
 }
 
@@ -149,22 +141,22 @@ HRESULT ScriptParser::UnregisterBlock(HKEY parent, bool enteredRecovering)
     UniqueHkey current;
     bool noRemove = false;
     bool recovering = enteredRecovering;
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     while (m_token[0] != '}')
     {
         // Removal keywords only matter while registering.
         if (TokenIs(kForceRemoveKeyword) || TokenIs(kDeleteKeyword))
-            RETURN_IF_FAILED(ReadToken());
+            VRK_RETURN_IF_FAILED(ReadToken());
         // The mark holds for the rest of the block, not for one entry.
         if (TokenIs(kNoRemoveKeyword))
         {
             noRemove = true;
-            RETURN_IF_FAILED(ReadToken());
+            VRK_RETURN_IF_FAILED(ReadToken());
         }
         if (TokenIs(kValKeyword))
-            RETURN_IF_FAILED(UnregisterValueEntry(parent, recovering));
+            VRK_RETURN_IF_FAILED(UnregisterValueEntry(parent, recovering));
         else
-            RETURN_IF_FAILED(UnregisterKeyEntry(parent, current, noRemove, recovering, enteredRecovering));
+            VRK_RETURN_IF_FAILED(UnregisterKeyEntry(parent, current, noRemove, recovering, enteredRecovering));
     }
     return CloseCurrentKey(current);
 }
@@ -172,7 +164,7 @@ HRESULT ScriptParser::UnregisterBlock(HKEY parent, bool enteredRecovering)
 HRESULT ScriptParser::UnregisterValueEntry(HKEY parent, bool recovering)
 {
     char valueName[kValueNameSize];
-    RETURN_IF_FAILED(ReadValueName(valueName));
+    VRK_RETURN_IF_FAILED(ReadValueName(valueName));
     if (!recovering)
         ::RegDeleteValueA(parent, valueName);
     return SkipValueAssignment();
@@ -202,24 +194,24 @@ HRESULT ScriptParser::UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool 
 
     if (recovering || KeyHasSubkeys(current.get()) || KeyHasNamedValues(current.get()))
     {
-        RETURN_IF_FAILED(SkipNestedBlock(current.get(), recovering, blockRead));
+        VRK_RETURN_IF_FAILED(SkipNestedBlock(current.get(), recovering, blockRead));
         if (recovering)
         {
             recovering = enteredRecovering;
         }
         else if (!KeyHasSubkeys(current.get()))
         {
-            RETURN_IF_FAILED(CloseCurrentKey(current));
+            VRK_RETURN_IF_FAILED(CloseCurrentKey(current));
             if (mayDelete)
                 ::RegDeleteKeyA(parent, keyName);
         }
         return blockRead ? ReadToken() : S_OK;
     }
 
-    RETURN_IF_FAILED(CloseCurrentKey(current));
+    VRK_RETURN_IF_FAILED(CloseCurrentKey(current));
     if (mayDelete)
         ::RegDeleteKeyA(parent, keyName);
-    RETURN_IF_FAILED(SkipNestedBlock(nullptr, true, blockRead));
+    VRK_RETURN_IF_FAILED(SkipNestedBlock(nullptr, true, blockRead));
     return blockRead ? ReadToken() : S_OK;
 }
 
@@ -229,8 +221,8 @@ HRESULT ScriptParser::UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool 
 HRESULT ScriptParser::SkipNestedBlock(HKEY key, bool recovering, bool& blockRead)
 {
     blockRead = false;
-    RETURN_IF_FAILED(ReadToken());
-    RETURN_IF_FAILED(SkipValueAssignment());
+    VRK_RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(SkipValueAssignment());
     if (!TokenIsOpenBrace())
         return S_OK;
     blockRead = true;
@@ -239,11 +231,11 @@ HRESULT ScriptParser::SkipNestedBlock(HKEY key, bool recovering, bool& blockRead
 
 HRESULT ScriptParser::SetValueFromScript(HKEY key, const char* valueName)
 {
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
     DWORD type = TypeFromName(m_token);
     if (type == REG_NONE)
         return DISP_E_EXCEPTION;
-    RETURN_IF_FAILED(ReadToken());
+    VRK_RETURN_IF_FAILED(ReadToken());
 
     // A value that the registry refuses does not fail the script.
     switch (type)
@@ -283,7 +275,7 @@ HRESULT ScriptParser::SkipValueAssignment()
     if (m_token[0] != '=')
         return S_OK;
     for (int i = 0; i < 3; ++i)
-        RETURN_IF_FAILED(ReadToken());
+        VRK_RETURN_IF_FAILED(ReadToken());
     return S_OK;
 }
 

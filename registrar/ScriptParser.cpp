@@ -3,6 +3,7 @@
 // double-byte character is never taken for a delimiter.
 #include "registrar/ScriptParser.h"
 
+#include "Common/Utility/Result.h"
 #include "registrar/Registrar.h"
 #include "registrar/TextConversion.h"
 
@@ -59,9 +60,7 @@ HRESULT AppendWholeCharacters(ExpansionBuffer& buffer, const char* text)
     for (const char* cursor = text; *cursor;)
     {
         const char* next = ::CharNextA(cursor);
-        HRESULT hr = buffer.Append(cursor, static_cast<size_t>(next - cursor));
-        if (FAILED(hr))
-            return hr;
+        VRK_RETURN_IF_FAILED(buffer.Append(cursor, static_cast<size_t>(next - cursor)));
         cursor = next;
     }
     return S_OK;
@@ -72,27 +71,21 @@ HRESULT AppendWholeCharacters(ExpansionBuffer& buffer, const char* text)
 HRESULT ScriptParser::RunScript(const char* text, BOOL doRegister)
 {
     UniqueTaskMemory expanded;
-    HRESULT hr = ExpandVariables(text, expanded);
-    if (FAILED(hr))
-        return hr;
+    VRK_RETURN_IF_FAILED(ExpandVariables(text, expanded));
     m_cursor = static_cast<const char*>(expanded.get());
 
     while (*m_cursor)
     {
-        hr = ReadToken();
-        if (FAILED(hr))
-            return hr;
+        VRK_RETURN_IF_FAILED(ReadToken());
         HKEY root = HiveFromName(m_token);
         if (!root)
             return DISP_E_EXCEPTION;
-        hr = ReadToken();
-        if (FAILED(hr))
-            return hr;
+        VRK_RETURN_IF_FAILED(ReadToken());
         if (m_token[0] != '{')
             return DISP_E_EXCEPTION;
 
         const char* blockStart = m_cursor;
-        hr = ProcessBlock(root, doRegister != FALSE, false);
+        const HRESULT hr = ProcessBlock(root, doRegister != FALSE, false);
         if (FAILED(hr) && doRegister)
         {
             // Take back what this hive block names; the blocks before it stay registered.
@@ -109,13 +102,12 @@ HRESULT ScriptParser::RunScript(const char* text, BOOL doRegister)
 HRESULT ScriptParser::ExpandVariables(const char* text, UniqueTaskMemory& expanded) const
 {
     ExpansionBuffer buffer;
-    HRESULT hr = buffer.Start(std::strlen(text));
-    if (FAILED(hr))
-        return hr;
+    VRK_RETURN_IF_FAILED(buffer.Start(std::strlen(text)));
 
     const char* cursor = text;
     while (*cursor)
     {
+        HRESULT hr = S_OK;
         const char* next = ::CharNextA(cursor);
         if (*cursor != '%')
         {

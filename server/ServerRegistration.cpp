@@ -2,6 +2,7 @@
 #include "server/ServerRegistration.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/Result.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include <oleauto.h>
@@ -60,9 +61,7 @@ HRESULT RegisterObjectMapClasses(ServerModule& module)
     {
         if (!row->registrationHook)
             continue;
-        HRESULT result = row->registrationHook(TRUE);
-        if (FAILED(result))
-            return result;
+        VRK_RETURN_IF_FAILED(row->registrationHook(TRUE));
     }
     return S_OK;
 }
@@ -111,9 +110,7 @@ HRESULT RegisterTypeLibrary(HINSTANCE module)
 {
     UniqueBstr path;
     ComPtr<ITypeLib> library;
-    HRESULT result = LocateAndLoadTypeLibrary(module, path.put(), library.Put());
-    if (FAILED(result))
-        return result;
+    VRK_RETURN_IF_FAILED(LocateAndLoadTypeLibrary(module, path.put(), library.Put()));
     std::wstring helpDirectory = HelpDirectory(path.get());
     return ::RegisterTypeLib(library.Get(), path.get(), &helpDirectory[0]);
 }
@@ -122,9 +119,7 @@ HRESULT UnregisterTypeLibrary(HINSTANCE module)
 {
     UniqueBstr path;
     ComPtr<ITypeLib> library;
-    HRESULT result = LocateAndLoadTypeLibrary(module, path.put(), library.Put());
-    if (FAILED(result))
-        return result;
+    VRK_RETURN_IF_FAILED(LocateAndLoadTypeLibrary(module, path.put(), library.Put()));
 
     TLIBATTR* attributes = nullptr;
     if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes)

@@ -1,6 +1,7 @@
 // VrksolauthModule.cpp: vrksolauth.dll's entry point, its table of creatable classes and
 // its exports. Everything else of the frame is shared with other servers.
 #include "authenticator/VRKsolutionAuthenticator.h"
+#include "Common/Utility/Result.h"
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
 #include "server/ServerModule.h"
@@ -51,9 +52,7 @@ STDAPI DllCanUnloadNow()
 // script is returned at once and leaves the type library unregistered.
 STDAPI DllRegisterServer()
 {
-    HRESULT result = RegisterObjectMapClasses(g_module);
-    if (FAILED(result))
-        return result;
+    VRK_RETURN_IF_FAILED(RegisterObjectMapClasses(g_module));
     return RegisterTypeLibrary(g_module.Instance());
 }
 

@@ -1,6 +1,8 @@
-// ComponentSupport.h: what the substitute components' methods share: the boundary that
-// keeps exceptions out of COM calls, and BSTR conversion.
+// ComponentSupport.h: what the substitute components' methods share: the boundary that keeps
+// exceptions out of COM calls (from the toolbox), and BSTR conversion.
 #pragma once
+
+#include "Common/Utility/Result.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -11,29 +13,6 @@
 
 namespace Veyrak::Simulator
 {
-
-// Runs body (returning HRESULT) and turns anything it throws into an HRESULT.
-template <typename Body> HRESULT Guarded(Body&& body) noexcept
-{
-    try
-    {
-        return body();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return E_OUTOFMEMORY;
-    }
-    catch (const std::exception&)
-    {
-        return E_FAIL;
-    }
-    catch (...)
-    {
-        // Not ours to know, but never allowed to cross into the client: noexcept would
-        // end the client's process.
-        return E_UNEXPECTED;
-    }
-}
 
 // A null BSTR reads as empty; embedded zeros are kept.
 inline std::wstring FromBstr(BSTR text)

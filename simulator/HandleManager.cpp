@@ -36,7 +36,7 @@ IFACEMETHODIMP SimulatedHandleManager::CreateUserHandle(BSTR domain, BSTR user, 
     UINT userLength = ::SysStringLen(user);
     if (userLength == 0 || userLength > kMaxNameLength || ::SysStringLen(domain) > kMaxNameLength)
         return E_INVALIDARG;
-    return Guarded(
+    return GuardedResult(
         [&]
         {
             HRESULT fault = FaultRehearsal().ActiveFault(L"CreateUserHandle");

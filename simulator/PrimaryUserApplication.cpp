@@ -63,7 +63,7 @@ IFACEMETHODIMP SimulatedPrimaryUserApp::AuthenticateUser(BSTR handle, VARIANT_BO
     if (!verdict)
         return E_POINTER;
     *verdict = VARIANT_FALSE;
-    return Guarded(
+    return GuardedResult(
         [&]
         {
             HRESULT fault = FaultRehearsal().ActiveFault(L"AuthenticateUser");

@@ -95,7 +95,7 @@ ClassOwner FindClassOwner(const CLSID& classId, const std::wstring& modulePath)
 
 HRESULT RegisterServer(const ServerModule& module)
 {
-    return Guarded(
+    return GuardedResult(
         [&]
         {
             const std::wstring path = ModulePath(module.Instance());
@@ -120,7 +120,7 @@ HRESULT RegisterServer(const ServerModule& module)
 
 HRESULT UnregisterServer(const ServerModule& module)
 {
-    return Guarded(
+    return GuardedResult(
         [&]
         {
             const std::wstring path = ModulePath(module.Instance());

@@ -186,9 +186,9 @@ TEST_F(ComponentTest, CallFaults_AreReadAtEveryCallAndOnlyFailureCodesCount)
 // Whatever a component's body throws becomes an HRESULT: nothing may unwind into the client.
 TEST(ComponentBoundary, EveryExceptionBecomesAnHResult)
 {
-    using Simulator::Guarded;
-    EXPECT_HR(S_FALSE, Guarded([] { return S_FALSE; }));
-    EXPECT_HR(E_OUTOFMEMORY, Guarded([]() -> HRESULT { throw std::bad_alloc(); }));
-    EXPECT_HR(E_FAIL, Guarded([]() -> HRESULT { throw std::runtime_error("broken"); }));
-    EXPECT_HR(E_UNEXPECTED, Guarded([]() -> HRESULT { throw 42; }));
+    using Veyrak::GuardedResult;
+    EXPECT_HR(S_FALSE, GuardedResult([] { return S_FALSE; }));
+    EXPECT_HR(E_OUTOFMEMORY, GuardedResult([]() -> HRESULT { throw std::bad_alloc(); }));
+    EXPECT_HR(E_FAIL, GuardedResult([]() -> HRESULT { throw std::runtime_error("broken"); }));
+    EXPECT_HR(E_UNEXPECTED, GuardedResult([]() -> HRESULT { throw 42; }));
 }
