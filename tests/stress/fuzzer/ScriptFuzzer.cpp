@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -51,11 +52,13 @@ void KeepInput(const std::string& file, const std::string& text)
     std::printf("input kept as %s\n", file.c_str());
 }
 
-void Watchdog()
+// Runs beside the cases of one test and is joined when they end, so that no thread of it is
+// left to meet the end of the process.
+void Watchdog(const std::atomic<bool>& stop)
 {
-    for (;;)
+    while (!stop)
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (g_caseRunning && ::GetTickCount() - g_caseStarted > kCaseDeadlineMs)
         {
             std::printf("a case ran past its %lu ms deadline\n", kCaseDeadlineMs);
@@ -136,6 +139,8 @@ protected:
     template <typename Check> void ForEachCase(const char* test, Check check)
     {
         const auto start = std::chrono::steady_clock::now();
+        std::atomic<bool> stop{false};
+        std::thread watchdog(Watchdog, std::cref(stop));
         for (uint32_t i = 0; i < g_options.cases; ++i)
         {
             m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -156,6 +161,8 @@ protected:
                 break;
             }
         }
+        stop = true;
+        watchdog.join();
         m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
@@ -282,6 +289,5 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::thread(Watchdog).detach();
     return RUN_ALL_TESTS();
 }
