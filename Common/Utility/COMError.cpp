@@ -1,70 +1,13 @@
-// COMError.cpp: how a COMError becomes the thread's COM error information.
+// COMError.cpp: raising a COMError. How one becomes the thread's COM error information is the
+// error reporting's business (authenticator/COMErrorReport.cpp), above the toolbox.
 #include "Common/Utility/COMError.h"
-
-#include "Common/Utility/ComPtr.h"
-#include "Common/Utility/UniqueResource.h"
-#include "Common/Utility/VRKAssertionFailedException.h"
-#include "authenticator/ComErrorReporting.h"
-
-#include <oleauto.h>
-
-#include <vector>
 
 namespace Veyrak
 {
 
-namespace
-{
-
-constexpr char kModuleName[] = "COMError";
-
-std::vector<WCHAR> Widen(const char* text)
-{
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::vector<WCHAR> wide(count > 0 ? static_cast<size_t>(count) : 1, L'\0');
-    if (count > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
-    return wide;
-}
-
-} // namespace
-
 void ThrowCOMError(const HRESULT& hr, const vrkstring& message)
 {
     throw COMError(hr, message, false, kErrorInfoDescribe);
-}
-
-HRESULT COMError::Report(REFCLSID clsid, REFIID iid) const
-{
-    if (m_infoMode == kErrorInfoPassThrough)
-        return GetHRESULT();
-
-    if (m_infoMode == kErrorInfoDescribe)
-        return SetComErrorInfo(clsid, Widen(what()).data(), m_nullGuid ? GUID_NULL : iid, GetHRESULT());
-
-    // Re-describe: the pending information keeps its interface GUID, gets our text.
-    ComPtr<IErrorInfo> pending;
-    const bool hasPending = ::GetErrorInfo(0, pending.Put()) == S_OK && pending;
-    if (!hasPending)
-        VRK_ASSERT(kModuleName, FALSE);
-    GUID pendingGuid = GUID_NULL;
-    HRESULT guidResult = pending->GetGUID(&pendingGuid);
-    if (FAILED(guidResult))
-        return ReportHResult(clsid, guidResult);
-    return SetComErrorInfo(clsid, Widen(what()).data(), pendingGuid, GetHRESULT());
-}
-
-HRESULT COMError::ReportHResult(REFCLSID clsid, HRESULT code)
-{
-    VRK_PRECONDITION(kModuleName, HRESULT_SEVERITY(code) == SEVERITY_ERROR);
-
-    vrkstring text = SystemErrorText(code);
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    UniqueBstr description(count > 0 ? ::SysAllocStringLen(nullptr, static_cast<UINT>(count - 1)) : nullptr);
-    if (description)
-        ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, description.get(), count);
-    SetComErrorInfo(clsid, description.get(), GUID_NULL, code);
-    return code;
 }
 
 } // namespace Veyrak

@@ -77,7 +77,7 @@ TEST_F(ErrorReportingTest, ReportHResult_WithASuccessCode_RaisesThePreconditionA
         ASSERT_TRUE(error);
         EXPECT_STREQ("PreCondition Failure: HRESULT_SEVERITY(code) == SEVERITY_ERROR", error->what());
         EXPECT_EQ("COMError", error->Module());
-        EXPECT_EQ("Common/Utility/COMError.cpp", error->File()) << "relative to the source tree";
+        EXPECT_EQ("authenticator/COMErrorReport.cpp", error->File()) << "relative to the source tree";
         EXPECT_GT(error->Line(), 0);
         EXPECT_FALSE(TakeErrorInfo().present);
     }
