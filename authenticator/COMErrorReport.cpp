@@ -3,13 +3,12 @@
 #include "Common/Utility/COMError.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 #include "Common/Utility/VRKAssertionFailedException.h"
 #include "authenticator/ComErrorReporting.h"
 
 #include <oleauto.h>
-
-#include <vector>
 
 namespace Veyrak
 {
@@ -19,15 +18,6 @@ namespace
 
 constexpr char kModuleName[] = "COMError";
 
-std::vector<WCHAR> Widen(const char* text)
-{
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::vector<WCHAR> wide(count > 0 ? static_cast<size_t>(count) : 1, L'\0');
-    if (count > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
-    return wide;
-}
-
 } // namespace
 
 HRESULT COMError::Report(REFCLSID clsid, REFIID iid) const
@@ -36,7 +26,7 @@ HRESULT COMError::Report(REFCLSID clsid, REFIID iid) const
         return GetHRESULT();
 
     if (m_infoMode == kErrorInfoDescribe)
-        return SetComErrorInfo(clsid, Widen(what()).data(), m_nullGuid ? GUID_NULL : iid, GetHRESULT());
+        return SetComErrorInfo(clsid, WidenAnsi(what()).c_str(), m_nullGuid ? GUID_NULL : iid, GetHRESULT());
 
     // Re-describe: the pending information keeps its interface GUID, gets our text.
     ComPtr<IErrorInfo> pending;
@@ -47,7 +37,7 @@ HRESULT COMError::Report(REFCLSID clsid, REFIID iid) const
     HRESULT guidResult = pending->GetGUID(&pendingGuid);
     if (FAILED(guidResult))
         return ReportHResult(clsid, guidResult);
-    return SetComErrorInfo(clsid, Widen(what()).data(), pendingGuid, GetHRESULT());
+    return SetComErrorInfo(clsid, WidenAnsi(what()).c_str(), pendingGuid, GetHRESULT());
 }
 
 HRESULT COMError::ReportHResult(REFCLSID clsid, HRESULT code)

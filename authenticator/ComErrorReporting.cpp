@@ -2,11 +2,12 @@
 #include "authenticator/ComErrorReporting.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include <oleauto.h>
 
-#include <vector>
+#include <string>
 
 namespace Veyrak
 {
@@ -20,29 +21,18 @@ constexpr int kResourceTextLength = 1024;
 constexpr DWORD kSystemMessageFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
 
-// ANSI text, terminating zero included, as UTF-16.
-std::vector<WCHAR> WidenWithTerminator(const char* text)
-{
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (count <= 0)
-        return std::vector<WCHAR>(1, L'\0');
-    std::vector<WCHAR> wide(static_cast<size_t>(count));
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
-    return wide;
-}
-
 } // namespace
 
 HRESULT SetComErrorInfo(REFCLSID clsid, LPCOLESTR description, REFIID iid, HRESULT hr)
 {
-    std::vector<WCHAR> resourceText;
+    std::wstring resourceText;
     if (!description)
     {
         char buffer[kResourceTextLength] = {};
         if (::LoadStringA(::GetModuleHandleA(nullptr), 0, buffer, kResourceTextLength) == 0)
             ::lstrcpynA(buffer, kUnknownErrorText, kResourceTextLength);
-        resourceText = WidenWithTerminator(buffer);
-        description = resourceText.data();
+        resourceText = WidenAnsi(buffer);
+        description = resourceText.c_str();
         if (hr == 0)
             hr = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0);
     }
@@ -69,8 +59,8 @@ HRESULT ReportComError(REFCLSID clsid, const char* text, REFIID iid, HRESULT hr)
 {
     if (!text)
         return SetComErrorInfo(clsid, nullptr, iid, hr);
-    std::vector<WCHAR> wide = WidenWithTerminator(text);
-    return SetComErrorInfo(clsid, wide.data(), iid, hr);
+    const std::wstring wide = WidenAnsi(text);
+    return SetComErrorInfo(clsid, wide.c_str(), iid, hr);
 }
 
 vrkstring SystemErrorText(HRESULT hr)

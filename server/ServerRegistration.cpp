@@ -3,6 +3,7 @@
 
 #include "Common/Utility/ComPtr.h"
 #include "Common/Utility/Result.h"
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include <oleauto.h>
@@ -18,16 +19,6 @@ namespace
 constexpr DWORD kModulePathLength = MAX_PATH; // 259 characters and the terminating zero
 constexpr size_t kFallbackPathLength = MAX_PATH + 10;
 constexpr char kTypeLibraryExtension[] = ".tlb";
-
-std::wstring Widen(const char* text)
-{
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring wide(count > 0 ? static_cast<size_t>(count) : 1, L'\0');
-    if (count > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 // The path with its extension replaced by ".tlb" (appended when there is none). The scan
 // steps by whole characters, so a dot inside a double-byte character is never taken.
@@ -87,11 +78,11 @@ HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** librar
     if (length == 0)
         return HRESULT_FROM_WIN32(::GetLastError());
 
-    std::wstring loaded = Widen(modulePath);
+    std::wstring loaded = WidenAnsi(modulePath);
     HRESULT result = ::LoadTypeLib(loaded.c_str(), library);
     if (FAILED(result))
     {
-        loaded = Widen(TypeLibraryFallbackPath(modulePath).c_str());
+        loaded = WidenAnsi(TypeLibraryFallbackPath(modulePath).c_str());
         result = ::LoadTypeLib(loaded.c_str(), library);
         if (FAILED(result))
             return result;
