@@ -3,12 +3,11 @@
 
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/FailureLadder.h"
+#include "authenticator/ProductKey.h"
 #include "authenticator/SignedInstance.h"
 
 namespace Veyrak
 {
-
-const char VRKsolutionAuthenticator::kInstallationKey[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient";
 
 namespace
 {
@@ -138,7 +137,7 @@ HRESULT VRKsolutionAuthenticator::_IsInstalled(VARIANT_BOOL* Installed)
     *Installed = VARIANT_FALSE;
     UniqueHkey key;
     // Denied access or any other failure simply means "not installed".
-    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kInstallationKey, key.put()) == ERROR_SUCCESS)
+    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kProductKeyPath, key.put()) == ERROR_SUCCESS)
     {
         key.reset();
         *Installed = VARIANT_TRUE;

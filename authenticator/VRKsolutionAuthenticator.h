@@ -20,9 +20,6 @@ namespace Veyrak
 class VRKsolutionAuthenticator : public ISupportErrorInfo, public IVRKsolutionAuthenticator1, public ObjectRoot
 {
 public:
-    // The installation marker under HKEY_LOCAL_MACHINE; its existence alone counts.
-    static const char kInstallationKey[];
-
     // --- frame hooks ---
     static const InterfaceMapEntry* InterfaceTable();
     // Tests the installation key and, when it is there, connects to both components.

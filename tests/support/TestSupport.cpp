@@ -62,8 +62,6 @@ void DumpKey(HKEY parent, const std::string& name, const std::string& relative, 
 
 } // namespace
 
-const char kProductKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient";
-
 std::string HResultText(HRESULT hr)
 {
     char text[16];

@@ -1,6 +1,8 @@
 // TestSupport.h: helpers that every test program shares.
 #pragma once
 
+#include "authenticator/ProductKey.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -55,7 +57,7 @@ std::string ReadString(HKEY root, const std::string& path, const std::string& na
 std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth = -1);
 
 // The installation key under HKEY_LOCAL_MACHINE that the authenticator looks for.
-extern const char kProductKeyPath[];
+using Veyrak::kProductKeyPath;
 void SetProductInstalled(bool installed);
 
 // Gives each test a fresh HKEY_CURRENT_USER\Software\VrkTests\<suite>.<test> and removes it afterwards.

@@ -5,6 +5,7 @@
 
 #include "Common/Utility/ComPtr.h"
 #include "Common/Utility/UniqueResource.h"
+#include "authenticator/ProductKey.h"
 
 #include "vrksolauth.h"
 
@@ -18,7 +19,6 @@ namespace
 
 const wchar_t kVersionedProgId[] = L"Vrksolauth.VRKsolutionAuthenticator.1";
 const wchar_t kProgId[] = L"Vrksolauth.VRKsolutionAuthenticator";
-const char kProductKeyPath[] = "SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient";
 
 std::wstring GuidText(const GUID& guid)
 {
@@ -102,8 +102,9 @@ RegistrationItem TypeLibraryItem()
 RegistrationItem ProductKeyItem()
 {
     Veyrak::UniqueHkey key;
-    bool present = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-    return Item(L"product key HKLM\\" + Widen(kProductKeyPath), present,
+    bool present =
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return Item(L"product key HKLM\\" + Widen(Veyrak::kProductKeyPath), present,
                 present ? L"present (VRKsolution installed)" : L"absent (VRKsolution not installed)", false);
 }
 
