@@ -136,12 +136,6 @@ std::int32_t ToolboxLog::GetThreshold()
     return s_threshold;
 }
 
-void ToolboxLog::SetIndentationWidth(std::int32_t width)
-{
-    Hold hold(s_lock);
-    s_indentationWidth = width;
-}
-
 std::int32_t ToolboxLog::GetIndentationWidth()
 {
     Hold hold(s_lock);

@@ -43,7 +43,6 @@ public:
     static bool IsLogOn();
     static void SetThreshold(std::int32_t threshold);
     static std::int32_t GetThreshold();
-    static void SetIndentationWidth(std::int32_t width);
     static std::int32_t GetIndentationWidth();
     // Takes effect the next time the switch is turned on.
     static void SetFileName(const vrkstring& fileName);
