@@ -4,12 +4,14 @@
 #   VRK_WINDOWS_SYSTEM    win32 | win64: the type library's platform and widl's target
 #   VRK_WINE_LIBRARY_DIRS where Wine keeps its Windows-side files (stdole2.tlb) for it
 #   VRK_DEF_LINK_OPTIONS  linker options for a DLL whose exports a .def file lists
+#   VRK_MANIFEST_ARCHITECTURE x86 | amd64: processorArchitecture in side-by-side manifests
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(VRK_ARCH x64)
     set(VRK_WINDOWS_SYSTEM win64)
     set(VRK_WINE_LIBRARY_DIRS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows)
     set(VRK_WINE_PACKAGE wine64)
     set(VRK_DEF_LINK_OPTIONS "")
+    set(VRK_MANIFEST_ARCHITECTURE amd64)
 elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(VRK_ARCH x86)
     set(VRK_WINDOWS_SYSTEM win32)
@@ -18,6 +20,7 @@ elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # The .def file names the stdcall exports undecorated (DllGetClassObject, not
     # DllGetClassObject@12), as every COM client looks them up.
     set(VRK_DEF_LINK_OPTIONS -Wl,--enable-stdcall-fixup)
+    set(VRK_MANIFEST_ARCHITECTURE x86)
 else()
     message(FATAL_ERROR "unexpected pointer size ${CMAKE_SIZEOF_VOID_P}: use one of the toolchain files in cmake/")
 endif()

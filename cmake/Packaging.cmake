@@ -1,5 +1,7 @@
 # What `cmake --install` lays out and what the CPack ZIP carries:
-#   x86/ or x64/  bin/          vrksolauth.dll, its type library file, vrkauth.exe
+#   x86/ or x64/  bin/          vrksolauth.dll, its type library file, vrkauth.exe, and for
+#                               registration-free use the DLL's assembly manifest and
+#                               vrkauth-regfree.exe, whose application manifest depends on it
 #                 substitutes/  stand-ins for the maker's components, for machines WITHOUT the product
 #   include/      the C/C++ header and the interface identifiers, the same for both architectures
 #   examples/     sample clients (C++, VBScript, JScript)
@@ -7,8 +9,8 @@
 # mistaken for the 64-bit one: both are named vrksolauth.dll, as clients expect.
 set(VRK_INSTALL_BIN ${VRK_ARCH}/bin)
 set(VRK_INSTALL_SUBSTITUTES ${VRK_ARCH}/substitutes)
-install(TARGETS vrksolauth vrkauth RUNTIME DESTINATION ${VRK_INSTALL_BIN})
-install(FILES ${VRK_GENERATED_DIR}/vrksolauth.tlb DESTINATION ${VRK_INSTALL_BIN})
+install(TARGETS vrksolauth vrkauth vrkauth-regfree RUNTIME DESTINATION ${VRK_INSTALL_BIN})
+install(FILES ${VRK_GENERATED_DIR}/vrksolauth.tlb ${VRK_ASSEMBLY_MANIFEST} DESTINATION ${VRK_INSTALL_BIN})
 install(FILES ${VRK_GENERATED_DIR}/vrksolauth.h ${VRK_GENERATED_DIR}/vrksolauth_i.c DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples
     FILES_MATCHING PATTERN "*.cpp" PATTERN "*.vbs" PATTERN "*.js")

@@ -6,7 +6,8 @@ function(expected_files out archs)
     set(files README.md examples/cpp/EarlyBoundClient.cpp examples/jscript/vrkauth-sample.js
               examples/vbscript/vrkauth-sample.vbs include/vrksolauth.h include/vrksolauth_i.c)
     foreach(arch IN LISTS archs)
-        list(APPEND files ${arch}/bin/vrkauth.exe ${arch}/bin/vrksolauth.dll ${arch}/bin/vrksolauth.tlb
+        list(APPEND files ${arch}/bin/VEYRAK.Vrksolauth.manifest ${arch}/bin/vrkauth-regfree.exe
+                          ${arch}/bin/vrkauth.exe ${arch}/bin/vrksolauth.dll ${arch}/bin/vrksolauth.tlb
                           ${arch}/substitutes/README.md ${arch}/substitutes/WARNING.txt
                           ${arch}/substitutes/vrksim.exe ${arch}/substitutes/vrksimulator.dll)
     endforeach()

@@ -91,6 +91,28 @@ expect_no_text() {
     fi
 }
 
+# export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,
+# without the keys that Wine rewrites whenever its services start (device interface links,
+# the current service control set's counter, the network adapters it finds; volatile on
+# Windows as well).
+export_registry() {
+    local text=$1 root=${2:-}
+    run_windows regedit /E "$(windows_path "$text.reg")" ${root:+"$root"}
+    iconv -f UTF-16 -t UTF-8 "$text.reg" | tr -d '\r' | awk '
+        /^\[/ { volatile = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses") == 1 ||
+                            index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 ||
+                            $0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards/ }
+        !volatile' >"$text"
+    rm -f "$text.reg"
+    [ -s "$text" ] || fail "regedit /E gave no export (${root:-the whole registry})"
+}
+
+# The first lines that differ between two exports.
+registry_differences() {
+    diff "$1" "$2" | grep '^[<>]' | head -n 40 |
+        while IFS= read -r line; do printf '      %s\n' "$line"; done
+}
+
 # Registers a server DLL with regsvr32 and remembers it for cleanup.
 register_server() {
     registered_dlls+=("$1")
