@@ -14,6 +14,9 @@ build=${VRK_BUILD_DIR:-$root/build}
 
 summary=()
 failed=0
+# The suites of the architectures that run go side by side: each has its own prefixes and
+# wineserver, and most of a test's time is Wine starting up, not this machine's cores.
+running=()
 for arch in x64 x86; do
     tree=$build/$arch
     if can_run_architecture "$arch"; then
@@ -22,15 +25,34 @@ for arch in x64 x86; do
             WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
             rm -rf "$prefix"
         done
-        echo "== $arch: the whole suite under Wine"
-        if ctest --test-dir "$tree" --output-on-failure --timeout 300 "$@"; then
-            summary+=("$arch: every test passed ($(ctest --test-dir "$tree" -N | sed -n 's/^Total Tests: //p') tests)")
-        else
-            summary+=("$arch: FAILED (see above)")
-            failed=1
-        fi
-        WINEPREFIX=$tree/wineprefix wineserver -k >/dev/null 2>&1 || true
+        echo "== $arch: the whole suite under Wine (output in $tree/suite.log until it ends)"
+        (
+            rc=0
+            ctest --test-dir "$tree" --output-on-failure --timeout 300 "$@" >"$tree/suite.log" 2>&1 || rc=$?
+            WINEPREFIX=$tree/wineprefix wineserver -k >/dev/null 2>&1 || true
+            exit "$rc"
+        ) &
+        running+=("$arch:$!")
+    fi
+done
+
+for entry in "${running[@]}"; do
+    arch=${entry%%:*}
+    tree=$build/$arch
+    if wait "${entry#*:}"; then
+        outcome="$arch: every test passed ($(ctest --test-dir "$tree" -N | sed -n 's/^Total Tests: //p') tests)"
     else
+        outcome="$arch: FAILED (see above)"
+        failed=1
+    fi
+    echo "== $arch: the whole suite under Wine"
+    cat "$tree/suite.log"
+    summary+=("$outcome")
+done
+
+for arch in x64 x86; do
+    tree=$build/$arch
+    if ! can_run_architecture "$arch"; then
         echo "== $arch: only the checks that need no Wine"
         if ctest --test-dir "$tree" --output-on-failure -L static "$@"; then
             summary+=("$arch: suite skipped, $cannot_run_reason; its $(ctest --test-dir "$tree" -N -L static | sed -n 's/^Total Tests: //p') static checks passed")
