@@ -41,11 +41,10 @@ HRESULT SetComErrorInfo(REFCLSID clsid, LPCOLESTR description, REFIID iid, HRESU
     if (SUCCEEDED(::CreateErrorInfo(creator.Put())) && creator)
     {
         creator->SetGUID(iid);
-        LPOLESTR progId = nullptr;
-        ::ProgIDFromCLSID(clsid, &progId);
+        UniqueTaskString progId;
+        ::ProgIDFromCLSID(clsid, progId.put());
         if (progId)
-            creator->SetSource(progId);
-        ::CoTaskMemFree(progId);
+            creator->SetSource(progId.get());
         creator->SetDescription(const_cast<LPOLESTR>(description));
 
         ComPtr<IErrorInfo> info;

@@ -30,13 +30,6 @@ LPOLESTR DuplicateWide(LPCOLESTR text)
     return copy;
 }
 
-// A failure with no error code of its own must still read as a failure.
-HRESULT LastErrorResult()
-{
-    DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
 // Every single quote doubled, so that the value can stand inside a quoted token.
 void DoubleQuotes(LPCOLESTR text, OLECHAR* out)
 {

@@ -1,6 +1,7 @@
 // SimulatorRegistration.cpp: guarded registration of the substitute components.
 #include "simulator/SimulatorRegistration.h"
 
+#include "Common/Utility/GuidText.h"
 #include "simulator/ComponentSupport.h"
 #include "simulator/SimulatorRegistry.h"
 
@@ -14,9 +15,7 @@ namespace
 
 std::wstring ClassKeyPath(const CLSID& classId)
 {
-    wchar_t text[40] = {};
-    ::StringFromGUID2(classId, text, static_cast<int>(sizeof text / sizeof text[0]));
-    return std::wstring(L"CLSID\\") + text;
+    return L"CLSID\\" + GuidText(classId);
 }
 
 // The default value of HKCR\<path>, environment references expanded; empty when absent.

@@ -19,6 +19,14 @@
 namespace Veyrak
 {
 
+// The calling thread's last error as an HRESULT; a failure that set no error code must still
+// read as a failure.
+inline HRESULT LastErrorResult()
+{
+    const DWORD error = ::GetLastError();
+    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
 // Runs body (returning HRESULT) at a boundary that must not throw and turns anything it throws
 // into an HRESULT. The last catch matters: an exception leaving a noexcept function would end
 // the client's process.

@@ -81,6 +81,10 @@ inline void FreeTaskMemory(void* memory)
 {
     ::CoTaskMemFree(memory);
 }
+inline void FreeTaskString(LPOLESTR text)
+{
+    ::CoTaskMemFree(text);
+}
 inline void FreeLocalMemory(HLOCAL memory)
 {
     ::LocalFree(memory);
@@ -91,7 +95,36 @@ using UniqueHkey = UniqueResource<HKEY, void (*)(HKEY), detail::CloseRegistryKey
 using UniqueBstr = UniqueResource<BSTR, void (*)(BSTR), detail::FreeBstr>;
 using UniqueModule = UniqueResource<HMODULE, void (*)(HMODULE), detail::UnloadModule>;
 using UniqueTaskMemory = UniqueResource<void*, void (*)(void*), detail::FreeTaskMemory>;
+// A string the platform allocated with CoTaskMemAlloc (ProgIDFromCLSID, StringFromCLSID, ...).
+using UniqueTaskString = UniqueResource<LPOLESTR, void (*)(LPOLESTR), detail::FreeTaskString>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, void (*)(HLOCAL), detail::FreeLocalMemory>;
+
+// A VARIANT that is cleared when it leaves scope or is reset: whatever it holds (a BSTR, an
+// interface, an array) is freed exactly once. It is a VARIANT, so that its address goes
+// wherever the platform takes a VARIANT*.
+class UniqueVariant : public VARIANT
+{
+public:
+    UniqueVariant() { ::VariantInit(this); }
+    // A VT_BSTR copy of the text; a copy that cannot be allocated leaves a null BSTR, which
+    // COM reads as the empty text.
+    explicit UniqueVariant(const wchar_t* text) : UniqueVariant()
+    {
+        V_VT(this) = VT_BSTR;
+        V_BSTR(this) = ::SysAllocString(text);
+    }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { ::VariantClear(this); }
+
+    void reset() { ::VariantClear(this); }
+    // For out-parameters: clears what is held, then hands out the slot.
+    VARIANT* put()
+    {
+        reset();
+        return this;
+    }
+};
 
 // Holds a critical section for the guard's lifetime.
 class CriticalSectionGuard

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/UniqueResource.h"
 #include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
@@ -57,19 +58,7 @@ inline HRESULT UnregisterServerTypeLibrary()
     return ::UnRegisterTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, kNativeSysKind);
 }
 
-// A VARIANT that clears itself.
-struct Variant : VARIANT
-{
-    Variant() { ::VariantInit(this); }
-    explicit Variant(const wchar_t* text) : Variant()
-    {
-        V_VT(this) = VT_BSTR;
-        V_BSTR(this) = ::SysAllocString(text);
-    }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    ~Variant() { ::VariantClear(this); }
-};
+using Variant = Veyrak::UniqueVariant;
 
 // IDispatch::Invoke with the arguments in the method's own order (DISPPARAMS takes them reversed).
 inline HRESULT InvokeWith(IDispatch* object, DISPID dispid, std::vector<VARIANT*> arguments, VARIANT* result,

@@ -2,6 +2,7 @@
 // platform's reader and compared by content (the compiler stamps dates into the file).
 #include "server/ServerTestSupport.h"
 
+#include "Common/Utility/GuidText.h"
 #include "Common/Utility/UniqueResource.h"
 
 namespace VrkTest
@@ -9,14 +10,8 @@ namespace VrkTest
 namespace
 {
 
+using Veyrak::GuidText;
 using Veyrak::UniqueBstr;
-
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    ::StringFromGUID2(guid, text, 40);
-    return text;
-}
 
 // TYPEATTR copied out, so that no path can forget ReleaseTypeAttr.
 TYPEATTR AttributesOf(ITypeInfo* info)

@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/GuidText.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include <oleauto.h>
@@ -23,9 +24,7 @@ std::wstring TakeBstr(BSTR& text)
 
 std::string GuidText(const GUID& guid)
 {
-    wchar_t text[40] = {};
-    ::StringFromGUID2(guid, text, 40);
-    return Narrow(text);
+    return Narrow(Veyrak::GuidText(guid));
 }
 
 // The system's own text for a code, without its closing line break; empty when it has none.

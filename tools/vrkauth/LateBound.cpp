@@ -18,20 +18,6 @@ namespace
 
 const wchar_t kProgId[] = L"Vrksolauth.VRKsolutionAuthenticator";
 
-// Clears a VARIANT when it leaves scope.
-class ScopedVariant
-{
-public:
-    ScopedVariant() { ::VariantInit(&m_value); }
-    ScopedVariant(const ScopedVariant&) = delete;
-    ScopedVariant& operator=(const ScopedVariant&) = delete;
-    ~ScopedVariant() { ::VariantClear(&m_value); }
-    VARIANT* get() { return &m_value; }
-
-private:
-    VARIANT m_value;
-};
-
 Answer CreateAuthenticator(Veyrak::ComPtr<IDispatch>& authenticator)
 {
     CLSID clsid = GUID_NULL;
@@ -58,10 +44,10 @@ Answer CallBooleanMethod(IDispatch* authenticator, const wchar_t* method, std::v
     std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
     DISPPARAMS parameters = {reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()),
                              0};
-    ScopedVariant returned;
+    Veyrak::UniqueVariant returned;
     EXCEPINFO exception = {};
     UINT argumentError = 0;
-    result = authenticator->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, returned.get(),
+    result = authenticator->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &returned,
                                    &exception, &argumentError);
     const std::string step = "Invoke(" + Narrow(method) + ")";
     if (result == DISP_E_EXCEPTION)
@@ -69,10 +55,10 @@ Answer CallBooleanMethod(IDispatch* authenticator, const wchar_t* method, std::v
     if (FAILED(result))
         return Failure(step, ErrorReportFromThread(result));
 
-    result = ::VariantChangeType(returned.get(), returned.get(), 0, VT_BOOL);
+    result = ::VariantChangeType(&returned, &returned, 0, VT_BOOL);
     if (FAILED(result))
         return Failure(step + " result", ErrorReportWithoutInformation(result));
-    return Yes(V_BOOL(returned.get()) != VARIANT_FALSE);
+    return Yes(V_BOOL(&returned) != VARIANT_FALSE);
 }
 
 VARIANT BstrArgument(BSTR text)

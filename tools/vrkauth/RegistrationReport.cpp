@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/GuidText.h"
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
 
@@ -17,15 +18,10 @@ namespace Vrkauth
 namespace
 {
 
+using Veyrak::GuidText;
+
 const wchar_t kVersionedProgId[] = L"Vrksolauth.VRKsolutionAuthenticator.1";
 const wchar_t kProgId[] = L"Vrksolauth.VRKsolutionAuthenticator";
-
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    ::StringFromGUID2(guid, text, 40);
-    return text;
-}
 
 // The string value of HKEY_CLASSES_ROOT\path (the default value for an empty name).
 bool ReadClassesString(const std::wstring& path, const wchar_t* name, std::wstring& value)
