@@ -47,9 +47,9 @@ int HexDigitValue(char c)
 
 } // namespace
 
-HRESULT ScriptParser::ProcessBlock(HKEY parent, bool doRegister, bool recovering)
+HRESULT ScriptParser::ProcessBlock(HKEY parent, bool doRegister)
 {
-    return doRegister ? RegisterBlock(parent) : UnregisterBlock(parent, recovering);
+    return doRegister ? RegisterBlock(parent) : UnregisterBlock(parent, false);
 }
 
 HRESULT ScriptParser::RegisterBlock(HKEY parent)

@@ -85,12 +85,12 @@ HRESULT ScriptParser::RunScript(const char* text, BOOL doRegister)
             return DISP_E_EXCEPTION;
 
         const char* blockStart = m_cursor;
-        const HRESULT hr = ProcessBlock(root, doRegister != FALSE, false);
+        const HRESULT hr = ProcessBlock(root, doRegister != FALSE);
         if (FAILED(hr) && doRegister)
         {
             // Take back what this hive block names; the blocks before it stay registered.
             m_cursor = blockStart;
-            ProcessBlock(root, false, false);
+            ProcessBlock(root, false);
         }
         if (FAILED(hr))
             return hr;

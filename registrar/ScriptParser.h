@@ -34,7 +34,7 @@ private:
     bool TokenIs(const char* keyword) const { return IsKeyword(m_token, keyword); }
     bool TokenIsOpenBrace() const { return m_token[0] == '{' && m_token[1] == '\0'; }
 
-    HRESULT ProcessBlock(HKEY parent, bool doRegister, bool recovering);
+    HRESULT ProcessBlock(HKEY parent, bool doRegister);
     HRESULT RegisterBlock(HKEY parent);
     HRESULT RegisterRemoval(HKEY parent, bool& isDelete);
     HRESULT RegisterKeyEntry(HKEY parent, UniqueHkey& current);

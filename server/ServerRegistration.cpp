@@ -44,6 +44,37 @@ std::wstring HelpDirectory(const std::wstring& path)
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
+// Loads the type library from the module file itself, or else from the file beside it with
+// the extension ".tlb". On success *path holds the file that loaded (the caller frees it).
+HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library)
+{
+    if (!path || !library)
+        return E_POINTER;
+    *path = nullptr;
+    *library = nullptr;
+
+    char modulePath[kModulePathLength] = {};
+    DWORD length = ::GetModuleFileNameA(module, modulePath, kModulePathLength);
+    if (length == 0)
+        return HRESULT_FROM_WIN32(::GetLastError());
+
+    std::wstring loaded = WidenAnsi(modulePath);
+    ComPtr<ITypeLib> loadedLibrary;
+    HRESULT result = ::LoadTypeLib(loaded.c_str(), loadedLibrary.Put());
+    if (FAILED(result))
+    {
+        loaded = WidenAnsi(TypeLibraryFallbackPath(modulePath).c_str());
+        result = ::LoadTypeLib(loaded.c_str(), loadedLibrary.Put());
+        if (FAILED(result))
+            return result;
+    }
+    *path = ::SysAllocString(loaded.c_str());
+    if (!*path)
+        return E_OUTOFMEMORY;
+    *library = loadedLibrary.Detach();
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT RegisterObjectMapClasses(ServerModule& module)
@@ -64,37 +95,6 @@ void UnregisterObjectMapClasses(ServerModule& module)
         if (row->registrationHook)
             row->registrationHook(FALSE);
     }
-}
-
-HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library)
-{
-    if (!path || !library)
-        return E_POINTER;
-    *path = nullptr;
-    *library = nullptr;
-
-    char modulePath[kModulePathLength] = {};
-    DWORD length = ::GetModuleFileNameA(module, modulePath, kModulePathLength);
-    if (length == 0)
-        return HRESULT_FROM_WIN32(::GetLastError());
-
-    std::wstring loaded = WidenAnsi(modulePath);
-    HRESULT result = ::LoadTypeLib(loaded.c_str(), library);
-    if (FAILED(result))
-    {
-        loaded = WidenAnsi(TypeLibraryFallbackPath(modulePath).c_str());
-        result = ::LoadTypeLib(loaded.c_str(), library);
-        if (FAILED(result))
-            return result;
-    }
-    *path = ::SysAllocString(loaded.c_str());
-    if (!*path)
-    {
-        (*library)->Release();
-        *library = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
 }
 
 HRESULT RegisterTypeLibrary(HINSTANCE module)

@@ -15,10 +15,6 @@ HRESULT RegisterObjectMapClasses(ServerModule& module);
 // Runs every class's hook in the unregistering direction, ignoring failures.
 void UnregisterObjectMapClasses(ServerModule& module);
 
-// Loads the type library from the module file itself, or else from the file beside it with
-// the extension ".tlb". On success *path holds the file that loaded (the caller frees it).
-HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library);
-
 // Registers the module's type library with its folder as help directory.
 HRESULT RegisterTypeLibrary(HINSTANCE module);
 // Unregisters it; the unregistration's own result is not reported.
