@@ -103,13 +103,13 @@ TEST_F(RegKeyTest, Enumerations_AppendInIndexOrderAndLeaveEmptyKeysAlone)
     SetRawValue("Parent", "v2", "2");
     RegKey parent(FullPath("Parent"), RegSam::KeyAllAccess);
 
-    HKEY raw = nullptr; // the platform's own index order
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, Below("Parent").c_str(), 0, KEY_READ, &raw));
+    UniqueHkey raw; // the platform's own index order
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, Below("Parent").c_str(), 0, KEY_READ, raw.put()));
     std::vector<std::string> expected;
     char name[16];
-    for (DWORD index = 0; ::RegEnumKeyA(raw, index, name, sizeof name) == ERROR_SUCCESS; ++index)
+    for (DWORD index = 0; ::RegEnumKeyA(raw.get(), index, name, sizeof name) == ERROR_SUCCESS; ++index)
         expected.push_back(name);
-    ::RegCloseKey(raw);
+    raw.reset();
     ASSERT_EQ(3u, expected.size());
     std::vector<RegKey> subkeys;
     parent.EnumerateKeys(subkeys);
@@ -228,9 +228,8 @@ TEST_F(RegKeyTest, UniqueHkey_ClosesOpenedKeysButNeverThePredefinedRoots)
     }
     EXPECT_EQ(ERROR_INVALID_HANDLE, ::RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                        nullptr, nullptr, nullptr, nullptr, nullptr));
-    HKEY software = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &software));
-    ::RegCloseKey(software);
+    UniqueHkey software;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, software.put()));
 }
 
 } // namespace

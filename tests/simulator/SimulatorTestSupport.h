@@ -58,12 +58,11 @@ protected:
 inline void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
                        DWORD size)
 {
-    HKEY key = nullptr;
+    Veyrak::UniqueHkey key;
     ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, type,
                                               static_cast<const BYTE*>(data), size));
-    ::RegCloseKey(key);
 }
 inline void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
 {

@@ -126,9 +126,8 @@ TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)
 {
     // No lasting key can be made below a volatile one.
     CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\VEYRAK Corporation");
-    HKEY key = nullptr;
+    Veyrak::UniqueHkey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSimulatorKeyPath, 0, nullptr, REG_OPTION_VOLATILE,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ::RegCloseKey(key);
+                                               KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
     ExpectRuns({{"users add CORP anna", 3, ""}, {"fault set AuthenticateUser 0x80004005", 3, ""}});
 }

@@ -1,6 +1,7 @@
 // TestSupport.cpp: helpers that every test program shares.
 #include "support/TestSupport.h"
 
+#include "Common/Utility/ComPtr.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include <algorithm>
@@ -94,17 +95,14 @@ ULONG ReferenceCount(IUnknown* object)
 
 bool KeyExists(HKEY root, const std::string& path)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(key);
-    return true;
+    Veyrak::UniqueHkey key;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 void DeleteTree(HKEY root, const std::string& path)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    Veyrak::UniqueHkey key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
         return;
     // Deepest first; a child that cannot be enumerated or deleted ends the walk rather than
     // being found again and again.
@@ -112,36 +110,34 @@ void DeleteTree(HKEY root, const std::string& path)
     for (;;)
     {
         DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (::RegEnumKeyExA(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         const std::string child = path + "\\" + name;
         DeleteTree(root, child);
         if (KeyExists(root, child))
             break;
     }
-    ::RegCloseKey(key);
+    key.reset();
     ::RegDeleteKeyA(root, path.c_str());
 }
 
 void CreateKey(HKEY root, const std::string& path)
 {
-    HKEY key = nullptr;
+    Veyrak::UniqueHkey key;
     ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ::RegCloseKey(key);
+              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
 }
 
 std::string ReadString(HKEY root, const std::string& path, const std::string& name)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    Veyrak::UniqueHkey key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return "<missing>";
     std::vector<char> data(4096);
     DWORD size = static_cast<DWORD>(data.size());
     DWORD type = 0;
-    LONG status = ::RegQueryValueExA(key, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+    LONG status = ::RegQueryValueExA(key.get(), name.empty() ? nullptr : name.c_str(), nullptr, &type,
                                      reinterpret_cast<BYTE*>(data.data()), &size);
-    ::RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ)
         return "<missing>";
     return std::string(data.data());
@@ -161,13 +157,12 @@ void ScratchKeyTest::SetUp()
     m_path = std::string("Software\\VrkTests\\") + info->test_suite_name() + "." + info->name();
     DeleteTree(HKEY_CURRENT_USER, m_path);
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                               nullptr, &m_key, nullptr));
+                                               nullptr, m_key.put(), nullptr));
 }
 
 void ScratchKeyTest::TearDown()
 {
-    if (m_key)
-        ::RegCloseKey(m_key);
+    m_key.reset();
     DeleteTree(HKEY_CURRENT_USER, m_path);
 }
 
@@ -182,20 +177,16 @@ std::string ProgramDirectory()
 ErrorInfoSnapshot TakeErrorInfo()
 {
     ErrorInfoSnapshot snapshot;
-    IErrorInfo* info = nullptr;
-    if (::GetErrorInfo(0, &info) != S_OK || !info)
+    Veyrak::ComPtr<IErrorInfo> info;
+    if (::GetErrorInfo(0, info.Put()) != S_OK || !info)
         return snapshot;
     snapshot.present = true;
-    BSTR text = nullptr;
-    if (SUCCEEDED(info->GetDescription(&text)) && text)
-        snapshot.description.assign(text, ::SysStringLen(text));
-    ::SysFreeString(text);
-    text = nullptr;
-    if (SUCCEEDED(info->GetSource(&text)) && text)
-        snapshot.source.assign(text, ::SysStringLen(text));
-    ::SysFreeString(text);
+    Veyrak::UniqueBstr text;
+    if (SUCCEEDED(info->GetDescription(text.put())) && text)
+        snapshot.description.assign(text.get(), ::SysStringLen(text.get()));
+    if (SUCCEEDED(info->GetSource(text.put())) && text)
+        snapshot.source.assign(text.get(), ::SysStringLen(text.get()));
     info->GetGUID(&snapshot.guid);
-    info->Release();
     return snapshot;
 }
 

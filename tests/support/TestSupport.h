@@ -1,6 +1,7 @@
 // TestSupport.h: helpers that every test program shares.
 #pragma once
 
+#include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
 
 #include <windows.h>
@@ -67,11 +68,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
     const std::string& ScratchPath() const { return m_path; }
-    HKEY ScratchKey() const { return m_key; }
+    HKEY ScratchKey() const { return m_key.get(); }
 
 private:
     std::string m_path;
-    HKEY m_key = nullptr;
+    Veyrak::UniqueHkey m_key;
 };
 
 // Bytes in the blocks allocated on the process's heaps, the C runtime's among them; exact, unlike
