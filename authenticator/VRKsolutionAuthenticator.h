@@ -8,10 +8,10 @@
 #pragma once
 
 #include "Common/Utility/ComPtr.h"
-#include "authenticator/VeyrakComponents.h"
 #include "server/ComObject.h"
 #include "server/TypeInfoHolder.h"
 
+#include "VeyrakComponents.h"
 #include "vrksolauth.h"
 
 namespace Veyrak

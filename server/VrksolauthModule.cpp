@@ -1,9 +1,10 @@
-// VrksolauthModule.cpp: vrksolauth.dll's entry point, its table of creatable classes and
-// its exports. Everything else of the frame is shared with other servers.
+// VrksolauthModule.cpp: vrksolauth.dll's module, its table of creatable classes and its
+// registration exports. The other exports and the rest of the frame are shared with other servers.
 #include "authenticator/VRKsolutionAuthenticator.h"
 #include "Common/Utility/Result.h"
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
+#include "server/ServerExports.h"
 #include "server/ServerModule.h"
 #include "server/ServerRegistration.h"
 #include "registrar/Registrar.h"
@@ -33,19 +34,14 @@ ObjectMapEntry g_objectMap[] = {
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+ServerModule& Veyrak::ThisServerModule()
 {
-    return g_module.OnDllEntry(instance, reason, g_objectMap);
+    return g_module;
 }
 
-STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object)
+ObjectMapEntry* Veyrak::ThisServerObjectMap()
 {
-    return g_module.GetClassObject(classId, iid, object);
-}
-
-STDAPI DllCanUnloadNow()
-{
-    return g_module.CanUnloadNow();
+    return g_objectMap;
 }
 
 // Writes the classes' registry entries, then registers the type library. A failing

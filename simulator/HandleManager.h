@@ -5,8 +5,9 @@
 // Thread rules: registered "Both"; the object has no state of its own.
 #pragma once
 
-#include "authenticator/VeyrakComponents.h"
 #include "server/ComObject.h"
+
+#include "VeyrakComponents.h"
 
 namespace Veyrak::Simulator
 {

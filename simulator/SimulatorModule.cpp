@@ -1,7 +1,9 @@
-// SimulatorModule.cpp: vrksimulator.dll's entry point, its table of creatable classes and
-// its exports. The frame and the script interpreter are those of vrksolauth.dll.
+// SimulatorModule.cpp: vrksimulator.dll's module, its table of creatable classes and its
+// registration exports. The frame, its shared exports and the script interpreter are those of
+// vrksolauth.dll.
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
+#include "server/ServerExports.h"
 #include "server/ServerModule.h"
 #include "simulator/HandleManager.h"
 #include "simulator/SimulatorRegistration.h"
@@ -25,19 +27,14 @@ ObjectMapEntry g_objectMap[] = {
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+ServerModule& Veyrak::ThisServerModule()
 {
-    return g_module.OnDllEntry(instance, reason, g_objectMap);
+    return g_module;
 }
 
-STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object)
+ObjectMapEntry* Veyrak::ThisServerObjectMap()
 {
-    return g_module.GetClassObject(classId, iid, object);
-}
-
-STDAPI DllCanUnloadNow()
-{
-    return g_module.CanUnloadNow();
+    return g_objectMap;
 }
 
 STDAPI DllRegisterServer()

@@ -102,14 +102,14 @@ TEST(ComponentContract, OperationsSitAtTheirFixedTablePositions)
         return (*reinterpret_cast<SlotFunction**>(object))[index];
     };
 
-    Veyrak::ISingleSignOn* singleSignOn = NewFakeSingleSignOn();
+    ISingleSignOn* singleSignOn = NewFakeSingleSignOn();
     using GetApplication = HRESULT(STDMETHODCALLTYPE*)(void*, IUnknown**);
     IUnknown* application = nullptr;
     EXPECT_HR(S_OK, reinterpret_cast<GetApplication>(slot(singleSignOn, 3))(singleSignOn, &application));
     ASSERT_NE(nullptr, application);
 
-    Veyrak::IPrimaryUserApp3* app3 = nullptr;
-    ASSERT_HR(S_OK, application->QueryInterface(Veyrak::IID_IPrimaryUserApp3, reinterpret_cast<void**>(&app3)));
+    IPrimaryUserApp3* app3 = nullptr;
+    ASSERT_HR(S_OK, application->QueryInterface(IID_IPrimaryUserApp3, reinterpret_cast<void**>(&app3)));
     using AuthenticateUser = HRESULT(STDMETHODCALLTYPE*)(void*, BSTR, VARIANT_BOOL*);
     UniqueBstr handle = Bstr(L"handle:x");
     VARIANT_BOOL verdict = VARIANT_FALSE;
@@ -117,7 +117,7 @@ TEST(ComponentContract, OperationsSitAtTheirFixedTablePositions)
     EXPECT_EQ(VARIANT_TRUE, verdict);
     EXPECT_EQ(L"handle:x", g_fakeRecord.handleReceived);
 
-    Veyrak::IHandleManager* manager = NewFakeHandleManager();
+    IHandleManager* manager = NewFakeHandleManager();
     using CreateUserHandle = HRESULT(STDMETHODCALLTYPE*)(void*, BSTR, BSTR, LONG, BSTR*);
     UniqueBstr domain = Bstr(L"D"), user = Bstr(L"U");
     BSTR created = nullptr;

@@ -6,8 +6,6 @@
 #include <mutex>
 #include <new>
 
-using namespace Veyrak;
-
 namespace VrkTest
 {
 

@@ -3,7 +3,7 @@
 // CoCreateInstance finds them. They count live references and record every call.
 #pragma once
 
-#include "authenticator/VeyrakComponents.h"
+#include "VeyrakComponents.h"
 
 #include <windows.h>
 
@@ -62,8 +62,8 @@ private:
 };
 
 // A primary user application on its own, for calls through the raw table of operations.
-Veyrak::IPrimaryUserApp3* NewFakeApplication();
-Veyrak::IHandleManager* NewFakeHandleManager();
-Veyrak::ISingleSignOn* NewFakeSingleSignOn();
+IPrimaryUserApp3* NewFakeApplication();
+IHandleManager* NewFakeHandleManager();
+ISingleSignOn* NewFakeSingleSignOn();
 
 } // namespace VrkTest

@@ -7,7 +7,8 @@
 
 #include "Common/Utility/ComPtr.h"
 #include "Common/Utility/UniqueResource.h"
-#include "authenticator/VeyrakComponents.h"
+
+#include "VeyrakComponents.h"
 
 #include <string>
 
