@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian 12 machine.
 # Idempotent: when everything is present it only verifies and returns.
+#   scripts/bootstrap.sh [PACKAGE...]   also installs the named Debian packages when missing
+#                                       (scripts/bench.sh asks for its plotting tool so)
 set -u
+
+extra_packages=()
+for package in "$@"; do
+    dpkg -s "$package" >/dev/null 2>&1 || extra_packages+=("$package")
+done
 
 packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64 libwine-dev googletest clang-format)
 
@@ -22,9 +29,10 @@ have_everything()
         [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/stdole2.tlb ]
 }
 
-if have_everything; then
+if have_everything && [ ${#extra_packages[@]} -eq 0 ]; then
     exit 0
 fi
+packages+=("${extra_packages[@]}")
 
 sudo_if_needed=()
 if [ "$(id -u)" -ne 0 ]; then

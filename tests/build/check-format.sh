@@ -4,7 +4,7 @@ set -euo pipefail
 clang_format=$1
 root=$2
 cd "$root"
-mapfile -t files < <(find Common authenticator registrar server tests simulator tools examples \
+mapfile -t files < <(find Common authenticator registrar server tests simulator tools examples bench \
     -name '*.h' -o -name '*.cpp' 2>/dev/null | sort)
 "$clang_format" --dry-run --Werror "${files[@]}"
 echo "${#files[@]} files formatted"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. From the bottom up: the toolbox
 # (Common), the script interpreter (registrar), the server frame (server), the objects built on
-# it (authenticator, simulator), the programs (tools, examples). The one way down-up that is
+# it (authenticator, simulator), the programs (tools, examples, bench). The one way down-up that is
 # meant: a server's module file names its classes in its object map.
 set -euo pipefail
 root=$1
@@ -13,7 +13,7 @@ rank_of() {
         registrar) echo 1 ;;
         server) echo 2 ;;
         authenticator | simulator) echo 3 ;;
-        tools | examples) echo 4 ;;
+        tools | examples | bench) echo 4 ;;
         *) echo "" ;;
     esac
 }
@@ -40,7 +40,7 @@ while IFS= read -r file; do
             violations=$((violations + 1))
         fi
     done < <(sed -n 's|^#include "\([A-Za-z]*\)/.*|\1|p' "$file")
-done < <(find Common registrar server authenticator simulator tools examples -name '*.h' -o -name '*.cpp' | sort)
+done < <(find Common registrar server authenticator simulator tools examples bench -name '*.h' -o -name '*.cpp' | sort)
 
 echo "$checked includes between folders checked, $violations against the layers"
 [ "$violations" -eq 0 ]

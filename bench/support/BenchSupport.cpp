@@ -1,0 +1,140 @@
+// BenchSupport.cpp: loading the server, the installation key and the benchmark programs' main.
+#include "support/BenchSupport.h"
+
+#include "authenticator/ProductKey.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace VrkBench
+{
+
+namespace
+{
+
+volatile LONG g_failures = 0;
+std::vector<void (*)()> g_cleanUps;
+
+template <typename Function> Function Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+HRESULT LastErrorResult()
+{
+    DWORD error = ::GetLastError();
+    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+} // namespace
+
+void FailBenchmark(benchmark::State& state, const char* step, HRESULT result)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "%s: 0x%08lX", step, static_cast<unsigned long>(result));
+    ::InterlockedIncrement(&g_failures);
+    state.SkipWithError(text);
+}
+
+bool AnyBenchmarkFailed()
+{
+    return g_failures != 0;
+}
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of("\\/") + 1);
+}
+
+ServerLibrary::ServerLibrary()
+{
+    m_module = ::LoadLibraryA((ProgramDirectory() + "vrksolauth.dll").c_str());
+    if (!m_module)
+    {
+        m_result = LastErrorResult();
+        return;
+    }
+    m_getClassObject = Export<GetClassObjectFunction>(m_module, "DllGetClassObject");
+    m_registerServer = Export<ParameterlessExport>(m_module, "DllRegisterServer");
+    m_unregisterServer = Export<ParameterlessExport>(m_module, "DllUnregisterServer");
+    bool complete = m_getClassObject && m_registerServer && m_unregisterServer &&
+                    Export<ParameterlessExport>(m_module, "DllCanUnloadNow");
+    m_result = complete ? S_OK : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+}
+
+ServerLibrary::~ServerLibrary()
+{
+    if (m_module)
+        ::FreeLibrary(m_module);
+}
+
+std::string ServerLibrary::Path() const
+{
+    char path[MAX_PATH] = {};
+    DWORD length = m_module ? ::GetModuleFileNameA(m_module, path, MAX_PATH) : 0;
+    return std::string(path, length);
+}
+
+HRESULT ServerLibrary::CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
+{
+    Veyrak::ComPtr<IClassFactory> factory;
+    HRESULT result = GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
+    if (FAILED(result))
+        return result;
+    return factory->CreateInstance(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
+}
+
+ProductInstallation::ProductInstallation()
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG error = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath, 0, nullptr, 0, KEY_READ, nullptr, &key,
+                                   &disposition);
+    if (error != ERROR_SUCCESS)
+    {
+        m_result = HRESULT_FROM_WIN32(error);
+        return;
+    }
+    ::RegCloseKey(key);
+    m_created = disposition == REG_CREATED_NEW_KEY;
+    m_result = S_OK;
+}
+
+ProductInstallation::~ProductInstallation()
+{
+    if (m_created)
+        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath);
+}
+
+void AtEndOfRun(void (*cleanUp)())
+{
+    g_cleanUps.push_back(cleanUp);
+}
+
+int RunBenchmarks(int argc, char** argv)
+{
+    MultithreadedApartment apartment;
+    if (FAILED(apartment.Result()))
+    {
+        std::fprintf(stderr, "CoInitializeEx: 0x%08lX\n", static_cast<unsigned long>(apartment.Result()));
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (auto cleanUp = g_cleanUps.rbegin(); cleanUp != g_cleanUps.rend(); ++cleanUp)
+        (*cleanUp)();
+    if (AnyBenchmarkFailed())
+    {
+        std::fprintf(stderr, "benchmark: a benchmark could not run its calls (see ERROR OCCURRED above)\n");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace VrkBench

@@ -1,0 +1,125 @@
+// BenchSupport.h: what every benchmark program shares: the server DLL loaded as a client loads
+// it, the COM apartment, the product's installation key, and a main that fails the run when a
+// benchmark could not set itself up (so that a broken figure never passes as a fast one).
+#pragma once
+
+#include "Common/Utility/ComPtr.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <benchmark/benchmark.h>
+
+#include "vrksolauth.h"
+
+#include <string>
+
+namespace VrkBench
+{
+
+// Ends the benchmark with an error naming the step and its HRESULT, and makes the program's
+// exit status non-zero.
+void FailBenchmark(benchmark::State& state, const char* step, HRESULT result);
+bool AnyBenchmarkFailed();
+
+// The directory of the running program (where the DLL lies too), with a trailing backslash.
+std::string ProgramDirectory();
+
+// vrksolauth.dll from beside the program, called through its exports.
+class ServerLibrary
+{
+public:
+    ServerLibrary();
+    ServerLibrary(const ServerLibrary&) = delete;
+    ServerLibrary& operator=(const ServerLibrary&) = delete;
+    ~ServerLibrary();
+
+    // S_OK when the DLL and its four exports were found.
+    HRESULT Result() const { return m_result; }
+    HMODULE Module() const { return m_module; }
+    std::string Path() const;
+
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        return m_getClassObject(clsid, iid, object);
+    }
+    HRESULT RegisterServer() const { return m_registerServer(); }
+    HRESULT UnregisterServer() const { return m_unregisterServer(); }
+    // A standalone authenticator through the class factory.
+    HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const;
+
+private:
+    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    using ParameterlessExport = HRESULT(STDAPICALLTYPE*)();
+
+    HRESULT m_result = E_FAIL;
+    HMODULE m_module = nullptr;
+    GetClassObjectFunction m_getClassObject = nullptr;
+    ParameterlessExport m_registerServer = nullptr;
+    ParameterlessExport m_unregisterServer = nullptr;
+};
+
+// The installation key that makes the authenticator connect to its components; removed again
+// at the end when this object created it.
+class ProductInstallation
+{
+public:
+    ProductInstallation();
+    ProductInstallation(const ProductInstallation&) = delete;
+    ProductInstallation& operator=(const ProductInstallation&) = delete;
+    ~ProductInstallation();
+
+    HRESULT Result() const { return m_result; }
+
+private:
+    HRESULT m_result = E_FAIL;
+    bool m_created = false;
+};
+
+// Initialises COM for the calling thread, in the multithreaded apartment, for the object's life.
+class MultithreadedApartment
+{
+public:
+    MultithreadedApartment() : m_result(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    MultithreadedApartment(const MultithreadedApartment&) = delete;
+    MultithreadedApartment& operator=(const MultithreadedApartment&) = delete;
+    ~MultithreadedApartment()
+    {
+        if (SUCCEEDED(m_result))
+            ::CoUninitialize();
+    }
+    HRESULT Result() const { return m_result; }
+
+private:
+    HRESULT m_result;
+};
+
+// A BSTR for the benchmark's arguments; made once, outside the timed loops.
+class BenchString
+{
+public:
+    explicit BenchString(const wchar_t* text) : m_text(::SysAllocString(text)) {}
+    BenchString(const BenchString&) = delete;
+    BenchString& operator=(const BenchString&) = delete;
+    ~BenchString() { ::SysFreeString(m_text); }
+    BSTR get() const { return m_text; }
+
+private:
+    BSTR m_text;
+};
+
+// Adds a clean-up that RunBenchmarks runs after the last benchmark, newest first, while the
+// main thread's apartment is still there.
+void AtEndOfRun(void (*cleanUp)());
+
+// Runs the registered benchmarks in the main thread's multithreaded apartment; the exit status
+// is 1 when an argument was not understood or a benchmark failed.
+int RunBenchmarks(int argc, char** argv);
+
+} // namespace VrkBench
+
+#define VRK_BENCHMARK_MAIN()                                                                                           \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        return ::VrkBench::RunBenchmarks(argc, argv);                                                                  \
+    }

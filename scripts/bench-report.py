@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Turns the benchmark programs' JSON results into the table of figures and the plot data.
+
+    bench-report.py OUT_DIR ARCH=RESULTS_DIR...
+
+Each RESULTS_DIR holds one architecture's *.json files (Google Benchmark's --benchmark_out).
+Writes OUT_DIR/figures.md (the table, also printed), OUT_DIR/scaling.dat and
+OUT_DIR/growth.dat (for bench-plot.gp). Exits 1 when a figure's results are missing.
+
+Every ratio is taken per repetition (the server's repetition i against the peer's repetition i;
+the repetitions of both ran interleaved in random order) and summarised by its median, with
+the spread from the first to the third quartile of those ratios.
+"""
+
+import glob
+import json
+import os
+import statistics
+import sys
+
+UNIT_NANOSECONDS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+# figure, server run, peer run, what the ratio is, goal (operator, bound or (low, high)), measure
+FIGURES = [
+    ("1 Authenticate, early-bound", "F1.Authenticate.server/real_time", "F1.Authenticate.peer/real_time",
+     "server / direct", ("<=", 1.10), "time"),
+    ("2 GetIDsOfNames(\"Authenticate\")", "F2.GetIDsOfNames.server/real_time", "F2.GetIDsOfNames.peer/real_time",
+     "standard / server", (">=", 20.0), "speedup"),
+    ("2 Invoke(Authenticate)", "F2.Invoke.server/real_time", "F2.Invoke.peer/real_time",
+     "server / standard", ("<=", 1.05), "time"),
+    ("3 DllGetClassObject, cached", "F3.GetClassObject.server/real_time", "F3.GetClassObject.peer/real_time",
+     "server / bare QI", ("<=", 1.20), "time"),
+    ("4 Authenticate, 2 threads", "F4.AuthenticateScaling/real_time/threads:2",
+     "F4.AuthenticateScaling/real_time/threads:1", "throughput 2 / 1", (">=", 1.8), "throughput"),
+    ("4 Authenticate, 4 threads", "F4.AuthenticateScaling/real_time/threads:4",
+     "F4.AuthenticateScaling/real_time/threads:1", "throughput 4 / 1", None, "throughput"),
+    ("5 DllRegisterServer", "F5.DllRegisterServer.server/real_time", "F5.DllRegisterServer.peer/real_time",
+     "server / by hand", ("<=", 1.50), "time"),
+    ("5 Script, 100 / 10 keys", "F5.ScriptGrowth/100/real_time", "F5.ScriptGrowth/10/real_time",
+     "time 100 / 10", ("in", (8.0, 12.0)), "time"),
+    ("5 Script, 1000 / 100 keys", "F5.ScriptGrowth/1000/real_time", "F5.ScriptGrowth/100/real_time",
+     "time 1000 / 100", ("in", (8.0, 12.0)), "time"),
+]
+
+
+def load_runs(directory):
+    """run name -> {repetition index: entry}, over every JSON file of the directory."""
+    runs = {}
+    context = {}
+    for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
+        with open(path) as stream:
+            document = json.load(stream)
+        context = document.get("context", context)
+        for entry in document.get("benchmarks", []):
+            if entry.get("run_type") != "iteration" or entry.get("error_occurred"):
+                continue
+            runs.setdefault(entry["run_name"], {})[entry.get("repetition_index", 0)] = entry
+    return runs, context
+
+
+def value(entry, measure):
+    if measure == "throughput":
+        return entry["items_per_second"]
+    return entry["real_time"] * UNIT_NANOSECONDS[entry["time_unit"]]
+
+
+def quartiles(values):
+    if len(values) < 2:
+        return values[0], values[0], values[0]
+    low, middle, high = statistics.quantiles(values, n=4, method="inclusive")
+    return low, middle, high
+
+
+def text_of(measure, number):
+    if measure == "throughput":
+        return "%.1f M/s" % (number / 1e6)
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if number >= scale:
+            return "%.3g %s" % (number / scale, unit)
+    return "%.3g ns" % number
+
+
+def goal_text(goal):
+    if goal is None:
+        return "(none)"
+    operator, bound = goal
+    if operator == "in":
+        return "%g..%g" % bound
+    return "%s %g" % (operator, bound)
+
+
+def goal_met(goal, ratio):
+    if goal is None:
+        return "-"
+    operator, bound = goal
+    if operator == "<=":
+        met = ratio <= bound
+    elif operator == ">=":
+        met = ratio >= bound
+    else:
+        met = bound[0] <= ratio <= bound[1]
+    return "yes" if met else "NO"
+
+
+def figure_row(arch, runs, figure):
+    label, server_name, peer_name, meaning, goal, measure = figure
+    server, peer = runs.get(server_name), runs.get(peer_name)
+    if not server or not peer:
+        return None
+    pairs = [(value(server[index], measure), value(peer[index], measure))
+             for index in sorted(set(server) & set(peer))]
+    if measure == "speedup":
+        ratios = [p / s for s, p in pairs]
+        shown = "time"
+    else:
+        ratios = [s / p for s, p in pairs]
+        shown = measure
+    low, middle, high = quartiles(ratios)
+    server_median = statistics.median(s for s, _ in pairs)
+    peer_median = statistics.median(p for _, p in pairs)
+    return "| %s | %s | %s | %s | %s | %.3f | %.3f..%.3f | %s | %s |" % (
+        label, arch, text_of(shown, server_median), text_of(shown, peer_median), meaning, middle, low, high,
+        goal_text(goal), goal_met(goal, middle))
+
+
+def main(arguments):
+    out_directory = arguments[0]
+    architectures = [argument.split("=", 1) for argument in arguments[1:]]
+    os.makedirs(out_directory, exist_ok=True)
+    lines = ["| figure | arch | server | peer | ratio | median | spread (quartiles) | goal | met |",
+             "|---|---|---|---|---|---|---|---|---|"]
+    scaling = ["# arch threads items_per_second(median)"]
+    growth = ["# arch keys microseconds(median)"]
+    missing = []
+    rows = {}
+    for arch, directory in architectures:
+        runs, _ = load_runs(directory)
+        for figure in FIGURES:
+            row = figure_row(arch, runs, figure)
+            if row:
+                rows.setdefault(figure[0], []).append(row)
+            elif not figure[0].startswith("4 Authenticate, 4"):
+                missing.append("%s (%s)" % (figure[0], arch))
+        for threads in (1, 2, 4):
+            run = runs.get("F4.AuthenticateScaling/real_time/threads:%d" % threads)
+            if run:
+                scaling.append("%s %d %g" % (arch, threads,
+                                             statistics.median(value(e, "throughput") for e in run.values())))
+        for keys in (10, 100, 1000):
+            run = runs.get("F5.ScriptGrowth/%d/real_time" % keys)
+            if run:
+                growth.append("%s %d %g" % (arch, keys,
+                                            statistics.median(value(e, "time") for e in run.values()) / 1e3))
+    for figure in FIGURES:
+        lines.extend(rows.get(figure[0], []))
+    table = "\n".join(lines) + "\n"
+    with open(os.path.join(out_directory, "figures.md"), "w") as stream:
+        stream.write(table)
+    for name, data in (("scaling.dat", scaling), ("growth.dat", growth)):
+        with open(os.path.join(out_directory, name), "w") as stream:
+            stream.write("\n".join(data) + "\n")
+    sys.stdout.write(table)
+    if missing:
+        sys.stderr.write("bench-report: no results for: %s\n" % ", ".join(missing))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
