@@ -238,7 +238,7 @@ failed_test() {
 
 subsystem_tests() {
     case $1 in
-        Common/Utility/*) echo '^(toolbox_tests|error_reporting_tests)\.' ;;
+        Common/Utility/*) echo '^(toolbox_tests|toolbox_registry_tests|error_reporting_tests)\.' ;;
         Common/Registry/*) echo '^toolbox_registry_tests\.' ;;
         registrar/*) echo '^registrar_tests\.' ;;
         authenticator/*) echo '^(authenticator_tests|error_reporting_tests)\.' ;;
