@@ -4,6 +4,8 @@
 // Invoke of Authenticate, which both hand to the type information.
 #include "support/QuietAuthenticator.h"
 
+#include "Common/Utility/UniqueResource.h"
+
 #include <oleauto.h>
 
 using namespace Veyrak;
@@ -80,19 +82,25 @@ private:
 
 using DispatchOf = IDispatch* (DispatchSetup::*)() const;
 
+// The one name both benchmarks look up.
+HRESULT LookUpAuthenticate(IDispatch* dispatch, DISPID& dispid)
+{
+    wchar_t name[] = L"Authenticate";
+    LPOLESTR names[] = {name};
+    return dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+}
+
 void GetIDsOfNamesOf(benchmark::State& state, DispatchOf which)
 {
     DispatchSetup& setup = DispatchSetup::Get();
     if (FAILED(setup.Result()))
         return FailBenchmark(state, setup.FailedStep(), setup.Result());
     IDispatch* dispatch = (setup.*which)();
-    wchar_t name[] = L"Authenticate";
-    LPOLESTR names[] = {name};
     DISPID dispid = DISPID_UNKNOWN;
     HRESULT result = S_OK;
     for (auto _ : state)
     {
-        result = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+        result = LookUpAuthenticate(dispatch, dispid);
         benchmark::DoNotOptimize(result);
         benchmark::DoNotOptimize(dispid);
     }
@@ -106,10 +114,8 @@ void InvokeOf(benchmark::State& state, DispatchOf which)
     if (FAILED(setup.Result()))
         return FailBenchmark(state, setup.FailedStep(), setup.Result());
     IDispatch* dispatch = (setup.*which)();
-    wchar_t name[] = L"Authenticate";
-    LPOLESTR names[] = {name};
     DISPID dispid = DISPID_UNKNOWN;
-    HRESULT result = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+    HRESULT result = LookUpAuthenticate(dispatch, dispid);
     if (FAILED(result))
         return FailBenchmark(state, "GetIDsOfNames(Authenticate)", result);
 
@@ -124,20 +130,18 @@ void InvokeOf(benchmark::State& state, DispatchOf which)
     V_VT(&arguments[1]) = VT_BSTR;
     V_BSTR(&arguments[1]) = domain.get();
     DISPPARAMS parameters = {arguments, nullptr, 2, 0};
-    VARIANT valid;
-    ::VariantInit(&valid);
+    Veyrak::UniqueVariant valid;
     for (auto _ : state)
     {
         result = dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &valid, nullptr,
                                   nullptr);
         benchmark::DoNotOptimize(result);
-        ::VariantClear(&valid);
+        valid.reset();
     }
     result =
         dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &valid, nullptr, nullptr);
     if (result != S_OK || V_VT(&valid) != VT_BOOL || V_BOOL(&valid) != VARIANT_TRUE)
         FailBenchmark(state, "Invoke(Authenticate) gave no true verdict", result == S_OK ? E_UNEXPECTED : result);
-    ::VariantClear(&valid);
 }
 
 } // namespace
