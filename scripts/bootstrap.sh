@@ -10,7 +10,9 @@ for package in "$@"; do
     dpkg -s "$package" >/dev/null 2>&1 || extra_packages+=("$package")
 done
 
-packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64 libwine-dev googletest clang-format)
+# wixl builds the Windows Installer packages; msitools' msiinfo and msiextract read them in the tests.
+packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64 libwine-dev googletest clang-format
+    msitools wixl)
 
 have_everything()
 {
@@ -23,6 +25,7 @@ have_everything()
         [ -x /usr/lib/wine/wine64 ] &&
         command -v cmake >/dev/null &&
         command -v clang-format >/dev/null &&
+        command -v wixl >/dev/null && command -v msiinfo >/dev/null && command -v msiextract >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         [ -d /usr/include/wine/wine/windows ] &&
         [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ] &&
@@ -43,7 +46,7 @@ apt_get()
     DEBIAN_FRONTEND=noninteractive "${sudo_if_needed[@]}" apt-get -y -q "$@"
 }
 
-echo "bootstrap: installing the toolchain, Wine and GoogleTest from Debian's packages" >&2
+echo "bootstrap: installing the toolchain, Wine, GoogleTest and msitools from Debian's packages" >&2
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_if_needed[@]}" dpkg --add-architecture i386
 fi

@@ -1,0 +1,166 @@
+# The architecture's Windows Installer package, built by wixl (Debian's wixl, from msitools)
+# from a source that this file generates: the files that cmake/Packaging.cmake ships with a
+# PACKAGE_FOLDER, under Program Files\VEYRAK\vrksolauth of the architecture, and the server's
+# COM registration as rows of the package's Registry table (resources/vrksolauth-class.wxs.in,
+# -typelib.wxs.in), filled in from the identifiers of the IDL and the registration script
+# (cmake/ServerIdentifiers.cmake). Included by cmake/Packaging.cmake once every shipped file is
+# listed. The package is built with everything else (target vrk_package_msi).
+#   VRK_PACKAGE_MSI  vrksolauth-<version>-x86.msi or -x64.msi, at the top of the build tree
+#   VRK_PACKAGE_WXS  the generated package source
+#
+# Why rows of the Registry table and not a self-registration: Windows Installer then removes and
+# repairs the registration itself, and no code of the package runs during the installation.
+# wixl has no TypeLib or Class elements, and the Class table would register the class through an
+# advertised descriptor rather than the plain path that regsvr32 writes.
+find_program(VRK_WIXL NAMES wixl REQUIRED)
+# The tests read the packages with msitools: VRK_MSIINFO lists their tables, VRK_MSIEXTRACT
+# unpacks their files.
+find_program(VRK_MSIINFO NAMES msiinfo REQUIRED)
+find_program(VRK_MSIEXTRACT NAMES msiextract REQUIRED)
+
+# Each architecture's package is a product of its own, so that both install side by side on
+# 64-bit Windows. An upgrade code never changes: Windows Installer finds by it the installed
+# versions that a package replaces. Each version has its own product code, so that a newer
+# package removes the older one (MajorUpgrade): a new version needs a new line here.
+set(upgrade_code_x86 BC8172D3-2817-4CE1-AEC6-3B435C27D458)
+set(upgrade_code_x64 CF3F1FE9-C313-4837-AE03-0CD3C1049743)
+set(product_code_x86_1.0.0 42A3D8C2-6F19-4826-96F5-C97A68A1D0A1)
+set(product_code_x64_1.0.0 3C751162-AD87-423A-B1AC-F167BADC5217)
+if(NOT DEFINED product_code_${VRK_ARCH}_${PROJECT_VERSION})
+    message(FATAL_ERROR "${CMAKE_CURRENT_LIST_FILE}: no product code for version ${PROJECT_VERSION} (${VRK_ARCH}); "
+                        "add product_code_${VRK_ARCH}_${PROJECT_VERSION}, a new GUID")
+endif()
+set(upgrade_code ${upgrade_code_${VRK_ARCH}})
+set(VRK_MSI_UPGRADE_CODE {${upgrade_code}})
+set(VRK_MSI_PRODUCT_CODE {${product_code_${VRK_ARCH}_${PROJECT_VERSION}}})
+
+if(VRK_ARCH STREQUAL "x64")
+    set(VRK_MSI_PROGRAM_FILES ProgramFiles64Folder)
+    set(VRK_MSI_WIN64 yes)
+else()
+    set(VRK_MSI_PROGRAM_FILES ProgramFilesFolder)
+    set(VRK_MSI_WIN64 no)
+endif()
+
+# vrk_msi_component(<xml variable> <id> <installed path> <win64> <content>): appends a component.
+# Its GUID derives from the architecture's upgrade code and the installed path, so that a file
+# keeps its component from one version to the next, as Windows Installer's component rules ask.
+function(vrk_msi_component variable id path win64 content)
+    string(UUID guid NAMESPACE ${upgrade_code} NAME "component ${path}" TYPE SHA1 UPPER)
+    set(${variable} "${${variable}}<Component Id=\"${id}\" Guid=\"{${guid}}\" Win64=\"${win64}\">\n${content}</Component>\n"
+        PARENT_SCOPE)
+endfunction()
+
+# vrk_msi_id(<variable> <folder> <name>): the identifier of a shipped file's component and file.
+function(vrk_msi_id variable folder name)
+    if(folder STREQUAL ".")
+        string(MAKE_C_IDENTIFIER "${name}" id)
+    else()
+        string(MAKE_C_IDENTIFIER "${folder}/${name}" id)
+    endif()
+    set(${variable} ${id} PARENT_SCOPE)
+endfunction()
+
+# The registration rows, which belong to the server file's component.
+set(server_target vrksolauth)
+vrk_msi_id(server_id . ${server_target})
+set(VRK_MSI_SERVER_FILE_ID file_${server_id})
+set(class_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-class.wxs.in)
+set(typelib_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-typelib.wxs.in)
+set(package_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth.wxs.in)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${class_template} ${typelib_template} ${package_template})
+file(READ ${class_template} class_rows)
+file(READ ${typelib_template} typelib_rows)
+string(CONFIGURE "${class_rows}${typelib_rows}" server_rows @ONLY)
+string(CONFIGURE "${typelib_rows}" other_view_rows @ONLY)
+
+# The shipped files that the package carries: "<folder>|<name>|<source>" each, and every folder
+# that holds one, with the folders above it.
+get_property(entries GLOBAL PROPERTY VRK_PACKAGE_FILES)
+set(folders "")
+set(sources "")
+foreach(entry IN LISTS entries)
+    string(REPLACE "|" ";" fields "${entry}")
+    list(GET fields 0 folder)
+    list(GET fields 2 source)
+    list(APPEND sources ${source})
+    while(NOT folder STREQUAL "." AND NOT folder IN_LIST folders)
+        list(APPEND folders ${folder})
+        get_filename_component(folder ${folder} DIRECTORY)
+        if(folder STREQUAL "")
+            set(folder .)
+        endif()
+    endwhile()
+endforeach()
+
+# wixl takes a source's path relative to the package source's folder, never an absolute one.
+set(package_folder ${CMAKE_BINARY_DIR}/package)
+
+# vrk_msi_folder(<xml variable> <folder>): one component per file of <folder>, the file its key
+# path, then its subfolders with theirs.
+function(vrk_msi_folder variable folder)
+    set(xml "")
+    foreach(entry IN LISTS entries)
+        string(REPLACE "|" ";" fields "${entry}")
+        list(GET fields 0 entry_folder)
+        list(GET fields 1 name)
+        list(GET fields 2 source)
+        if(NOT entry_folder STREQUAL folder)
+            continue()
+        endif()
+        vrk_msi_id(id ${folder} ${name})
+        set(rows "")
+        if(folder STREQUAL "." AND name STREQUAL server_target)
+            set(rows "${server_rows}")
+        endif()
+        set(source "$<PATH:RELATIVE_PATH,${source},${package_folder}>")
+        vrk_msi_component(xml component_${id} "${folder}/${name}" ${VRK_MSI_WIN64}
+            "<File Id=\"file_${id}\" Source=\"${source}\" KeyPath=\"yes\"/>\n${rows}")
+    endforeach()
+    foreach(subfolder IN LISTS folders)
+        get_filename_component(parent ${subfolder} DIRECTORY)
+        get_filename_component(name ${subfolder} NAME)
+        if(parent STREQUAL "")
+            set(parent .)
+        endif()
+        if(parent STREQUAL folder)
+            vrk_msi_folder(inner ${subfolder})
+            string(MAKE_C_IDENTIFIER "${subfolder}" id)
+            string(APPEND xml "<Directory Id=\"folder_${id}\" Name=\"${name}\">\n${inner}</Directory>\n")
+        endif()
+    endforeach()
+    set(${variable} "${xml}" PARENT_SCOPE)
+endfunction()
+vrk_msi_folder(VRK_MSI_FOLDER_CONTENTS .)
+
+# A 64-bit RegisterTypeLib writes the type library and the interface into the 32-bit registry
+# view as well, so that 32-bit clients can marshal the interface to the 64-bit object; a
+# component without Win64 writes there. Its key path is its first registry row.
+if(VRK_MSI_WIN64)
+    vrk_msi_component(VRK_MSI_FOLDER_CONTENTS component_typelib_32bit_view "registry: typelib, 32-bit view" no
+        "${other_view_rows}")
+endif()
+string(REGEX MATCHALL "<Component Id=\"[^\"]+\"" components "${VRK_MSI_FOLDER_CONTENTS}")
+set(VRK_MSI_COMPONENT_REFS "")
+foreach(component IN LISTS components)
+    string(REPLACE "<Component Id=" "<ComponentRef Id=" component "${component}")
+    string(APPEND VRK_MSI_COMPONENT_REFS "      ${component}/>\n")
+endforeach()
+string(UUID vendor_folder_guid NAMESPACE ${upgrade_code} NAME "component VEYRAK" TYPE SHA1 UPPER)
+set(VRK_MSI_VENDOR_FOLDER_GUID {${vendor_folder_guid}})
+
+file(READ ${package_template} wxs)
+string(CONFIGURE "${wxs}" wxs @ONLY)
+set(VRK_PACKAGE_WXS ${package_folder}/vrksolauth.wxs)
+set(VRK_PACKAGE_MSI ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${VRK_ARCH}.msi)
+# The sources' paths are generator expressions until the build system is generated.
+file(GENERATE OUTPUT ${VRK_PACKAGE_WXS} CONTENT "${wxs}")
+add_custom_command(OUTPUT ${VRK_PACKAGE_MSI}
+    COMMAND ${CMAKE_COMMAND} -DWIXL=${VRK_WIXL} -DARCH=${VRK_ARCH} -DSOURCE=${VRK_PACKAGE_WXS} -DPACKAGE=${VRK_PACKAGE_MSI}
+            -P ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
+    DEPENDS ${VRK_PACKAGE_WXS} ${sources} ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
+    WORKING_DIRECTORY ${package_folder}
+    COMMENT "Building the Windows Installer package ${VRK_PACKAGE_MSI}"
+    VERBATIM)
+add_custom_target(vrk_package_msi ALL DEPENDS ${VRK_PACKAGE_MSI})
+add_dependencies(vrk_package_msi vrksolauth vrkauth vrk_typelib)
