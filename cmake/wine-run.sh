@@ -6,7 +6,9 @@
 # works where 32-bit Linux programs cannot be executed.
 # The first caller creates the prefix. The wineserver and Wine's background
 # processes are started detached from our stdio, under a lock, so that CTest
-# never waits on a pipe that they inherited.
+# never waits on a pipe that they inherited. The server stays for the next program,
+# unless VRK_WINESERVER_LINGER gives the seconds it outlives the prefix's last one:
+# then "wineserver -w" waits for whatever a program left running (tests/clients/run-msi.sh).
 set -u
 prefix=$(realpath -m "$1")
 shift
@@ -33,7 +35,7 @@ mkdir -p "$prefix"
         "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     fi
     # Exit status 2 means a server for this prefix is already running.
-    if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
+    if wineserver "-p${VRK_WINESERVER_LINGER:-}" </dev/null >/dev/null 2>&1 9>&-; then
         "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
     fi
 } 9>"$prefix/.emulator-lock"

@@ -30,6 +30,18 @@ run_windows() {
     rm -f "$capture"
 }
 
+# run_windows, and then waits until the prefix's wineserver has ended, so that whatever the
+# program left running has ended too: Wine's msiexec can return before its work is done. The
+# prefix's lingering server ends first (it would never end by itself); the one that the program
+# starts ends a second after the prefix's last program.
+run_windows_to_the_end() {
+    WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1
+    VRK_WINESERVER_LINGER=1 run_windows "$@"
+    local program_status=$status
+    WINEPREFIX=$VRK_PREFIX wineserver -w
+    status=$program_status
+}
+
 # The architecture of a Windows program, x86 or x64, from the machine field of its PE header.
 pe_architecture() {
     local header machine
@@ -93,14 +105,17 @@ expect_no_text() {
 
 # export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,
 # without the keys that Wine rewrites whenever its services start (device interface links,
-# the current service control set's counter, the network adapters it finds; volatile on
-# Windows as well).
+# the current service control set's counter, the network adapters it finds, and the display
+# adapters that each new wineserver registers again, under a new GUID and with the time of
+# that start as their driver date; volatile on Windows as well).
 export_registry() {
     local text=$1 root=${2:-}
     run_windows regedit /E "$(windows_path "$text.reg")" ${root:+"$root"}
     iconv -f UTF-16 -t UTF-8 "$text.reg" | tr -d '\r' | awk '
         /^\[/ { volatile = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses") == 1 ||
                             index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 ||
+                            $0 ~ /^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video(\]|\\)/ ||
+                            index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}\\") == 1 ||
                             $0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards/ }
         !volatile' >"$text"
     rm -f "$text.reg"
@@ -111,6 +126,18 @@ export_registry() {
 registry_differences() {
     diff "$1" "$2" | grep '^[<>]' | head -n 40 |
         while IFS= read -r line; do printf '      %s\n' "$line"; done
+}
+
+# An export as sorted lines that stand alone, one per key ("[KEY]") and one per value
+# ("[KEY] NAME=DATA", continued hex data joined), so that two exports compare entry by entry.
+registry_entries() {
+    awk '/^\[/ { key = $0; print key; next }
+        /^$/ { next }
+        { entry = $0
+          while (entry ~ /\\$/ && (getline continued) > 0) {
+              sub(/\\$/, "", entry); sub(/^ +/, "", continued); entry = entry continued
+          }
+          print key " " entry }' "$1" | LC_ALL=C sort
 }
 
 # Registers a server DLL with regsvr32 and remembers it for cleanup.
