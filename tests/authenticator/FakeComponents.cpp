@@ -215,14 +215,4 @@ IPrimaryUserApp3* NewFakeApplication()
     return new FakeApplication();
 }
 
-IHandleManager* NewFakeHandleManager()
-{
-    return new FakeHandleManager();
-}
-
-ISingleSignOn* NewFakeSingleSignOn()
-{
-    return new FakeSingleSignOn();
-}
-
 } // namespace VrkTest

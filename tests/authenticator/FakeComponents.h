@@ -61,9 +61,7 @@ private:
     DWORD m_handleManagerCookie = 0;
 };
 
-// A primary user application on its own, for calls through the raw table of operations.
+// A primary user application on its own, to stand as any controlling object.
 IPrimaryUserApp3* NewFakeApplication();
-IHandleManager* NewFakeHandleManager();
-ISingleSignOn* NewFakeSingleSignOn();
 
 } // namespace VrkTest

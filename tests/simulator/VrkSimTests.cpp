@@ -2,6 +2,8 @@
 // directory's behaviour, which vrksim.exe passes on unchanged.
 #include "SimulatorTestSupport.h"
 
+#include "simulator/FaultRehearsal.h"
+
 #include <algorithm>
 
 using namespace VrkTest;
@@ -120,6 +122,16 @@ TEST_F(VrkSimTest, Faults_SetListAndClear)
                 {"fault list", 0, "CreateComponent 0x80040154\n"},
                 {"fault clear", 0, "Cleared all faults.\n"},
                 {"fault list", 0, ""}});
+}
+
+// vrksim's parser refuses these first; the settings refuse them too for any other writer.
+TEST_F(VrkSimTest, SetFault_RefusesSuccessCodesAndUnknownOperationsAndWritesNothing)
+{
+    const Veyrak::Simulator::FaultRehearsal faults;
+    for (HRESULT code : {S_OK, S_FALSE, static_cast<HRESULT>(0x7FFFFFFF)})
+        EXPECT_HR(E_INVALIDARG, faults.SetFault(L"AuthenticateUser", code));
+    EXPECT_HR(E_INVALIDARG, faults.SetFault(L"Nothing", E_FAIL));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Faults")));
 }
 
 TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)
