@@ -86,14 +86,9 @@ std::string ServerDll::Path() const
 
 HRESULT ServerDll::CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const
 {
-    IClassFactory* factory = nullptr;
-    HRESULT result =
-        GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(result))
-        return result;
-    result = factory->CreateInstance(outer, iid, object);
-    factory->Release();
-    return result;
+    Veyrak::ComPtr<IClassFactory> factory;
+    const HRESULT result = GetFactory(factory);
+    return FAILED(result) ? result : factory->CreateInstance(outer, iid, object);
 }
 
 } // namespace VrkTest
