@@ -12,7 +12,7 @@ namespace
 {
 
 constexpr UINT kModuleScript = 101;
-constexpr UINT kTerminatedScript = 102; // a zero byte, then text that is no script
+constexpr UINT kTerminatedScript = 102;   // a zero byte, then text that is no script
 constexpr UINT kUnterminatedScript = 103; // no zero byte, nor a line end after its last brace
 const char kResourceKey[] = "Software\\VrkTests\\ScriptResource";
 const RegistrarVariable kGreeting[] = {{L"Greeting", L"Hello"}, {L"Greeting", L"Ignored"}, {nullptr, L"end"}};

@@ -5,7 +5,6 @@
 #include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
-
 using namespace VrkTest;
 
 namespace

@@ -166,14 +166,6 @@ void ScratchKeyTest::TearDown()
     DeleteTree(HKEY_CURRENT_USER, m_path);
 }
 
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string result(path, length);
-    return result.substr(0, result.find_last_of("\\/") + 1);
-}
-
 ErrorInfoSnapshot TakeErrorInfo()
 {
     ErrorInfoSnapshot snapshot;

@@ -3,6 +3,7 @@
 
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
+#include "support/ServerLibrary.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -78,9 +79,6 @@ private:
 // Bytes in the blocks allocated on the process's heaps, the C runtime's among them; exact, unlike
 // private bytes, which also count what a heap keeps committed after frees.
 long long HeapBytesInUse();
-
-// The directory of the running test program (where the DLL lies too), with a trailing backslash.
-std::string ProgramDirectory();
 
 // Text of the thread's pending error information, taken off the thread.
 struct ErrorInfoSnapshot
