@@ -182,16 +182,6 @@ ErrorInfoSnapshot TakeErrorInfo()
     return snapshot;
 }
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
-    return result;
-}
-
 std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth)
 {
     std::multiset<std::string> lines;

@@ -1,6 +1,7 @@
 // TestSupport.h: helpers that every test program shares.
 #pragma once
 
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
 #include "support/ServerLibrary.h"
@@ -90,7 +91,11 @@ struct ErrorInfoSnapshot
 };
 ErrorInfoSnapshot TakeErrorInfo();
 
-std::wstring Widen(const std::string& text);
+// ANSI text as UTF-16, by the toolbox's conversion.
+inline std::wstring Widen(const std::string& text)
+{
+    return Veyrak::WidenAnsi(text.c_str());
+}
 
 } // namespace VrkTest
 
