@@ -9,7 +9,8 @@ status=0
 registered_dlls=()
 product_key_created=0
 simulator_settings_created=0
-readonly product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
+readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
