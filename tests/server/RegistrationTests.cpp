@@ -100,6 +100,21 @@ TEST_F(RegistrationTest, Unregister_SucceedsUnregisteredAndRemovesClassProgIdsAn
     EXPECT_HR(S_OK, m_dll.UnregisterServer());
 }
 
+// No lasting key can be made below a volatile one, so the script fails at the ProgID's CLSID key.
+TEST_F(RegistrationTest, FailingScript_FailsTheExportAndLeavesTheTypeLibraryUnregistered)
+{
+    {
+        Veyrak::UniqueHkey volatileKey;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CLASSES_ROOT, kProgId.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                                   KEY_ALL_ACCESS, nullptr, volatileKey.put(), nullptr));
+    }
+    const HRESULT result = m_dll.RegisterServer();
+    DeleteTree(HKEY_CLASSES_ROOT, kProgId);
+    EXPECT_TRUE(FAILED(result)) << HResultText(result);
+    EXPECT_FALSE(TypeLibraryRegistered());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
 // A DLL built without its type library resource registers the ".tlb" file beside it, named
 // after the DLL whatever dots its folder's name holds.
 TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDll)
