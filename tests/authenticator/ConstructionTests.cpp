@@ -50,6 +50,16 @@ TEST_F(AuthenticatorTest, ConstructionFailures_FailCreationWithTheStepsResultAnd
     }
 }
 
+// The application may depend on the component that handed it out: the SSO component's last
+// reference goes after the application's.
+TEST_F(AuthenticatorTest, Construction_ReleasesTheApplicationBeforeTheSsoComponent)
+{
+    ComPtr<IVRKsolutionAuthenticator1> object = Create();
+    ASSERT_TRUE(object);
+    const std::string releases = g_fakeRecord.releases;
+    EXPECT_EQ("as", releases.substr(releases.size() < 2 ? 0 : releases.size() - 2)) << releases;
+}
+
 TEST_F(AuthenticatorTest, ConstructionFailureInsideAnAggregate_LeavesNothingBehind)
 {
     g_fakeScript.createHandleManager = CO_E_SERVER_EXEC_FAILURE;

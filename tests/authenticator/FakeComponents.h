@@ -40,6 +40,7 @@ struct FakeRecord
     LONG reserved = -1;
     std::wstring handleCreated;
     std::wstring handleReceived;
+    std::string releases; // the last Releases of the SSO component ('s') and the application ('a')
 };
 
 extern FakeScript g_fakeScript;
