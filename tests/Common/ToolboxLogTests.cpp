@@ -129,6 +129,13 @@ TEST_F(ToolboxLogTest, Threshold_KeepsOnlyTheLinesWrittenAtOrBelowIt)
         LogRecord(severity, VRKENG_TOOLBOX);
         EXPECT_EQ(kept, StopLogAndRead().find("(SEVERITY_LEVEL_") != std::string::npos);
     }
+
+    // A threshold of 0 silences the log, even for what is written at level 0.
+    ToolboxLog::SetThreshold(0);
+    ::DeleteFileA(m_file.c_str());
+    StartLog();
+    ToolboxLog::WriteLine(0, "level 0");
+    EXPECT_EQ("", StopLogAndRead());
 }
 
 TEST_F(ToolboxLogTest, CopiesWriteNoRecord_AndAFailedKeyCreationWritesTwoIdenticalOnes)
