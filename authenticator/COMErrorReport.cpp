@@ -44,11 +44,7 @@ HRESULT COMError::ReportHResult(REFCLSID clsid, HRESULT code)
 {
     VRK_PRECONDITION(kModuleName, HRESULT_SEVERITY(code) == SEVERITY_ERROR);
 
-    vrkstring text = SystemErrorText(code);
-    int count = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    UniqueBstr description(count > 0 ? ::SysAllocStringLen(nullptr, static_cast<UINT>(count - 1)) : nullptr);
-    if (description)
-        ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, description.get(), count);
+    const UniqueBstr description = WidenAnsiToBstr(SystemErrorText(code).c_str());
     SetComErrorInfo(clsid, description.get(), GUID_NULL, code);
     return code;
 }

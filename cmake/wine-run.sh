@@ -31,8 +31,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 mkdir -p "$prefix"
 {
     flock 9
-    if [ ! -f "$prefix/system.reg" ]; then
-        "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    # The marker, not the registry files: a wineserver that was told to stop can still write
+    # system.reg into a prefix that was just removed, leaving a prefix without its system.
+    if [ ! -f "$prefix/.vrk-prefix-ready" ]; then
+        "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&- && touch "$prefix/.vrk-prefix-ready"
     fi
     # Exit status 2 means a server for this prefix is already running.
     if wineserver "-p${VRK_WINESERVER_LINGER:-}" </dev/null >/dev/null 2>&1 9>&-; then

@@ -5,7 +5,7 @@
 #include "Common/Utility/Result.h"
 #include "Common/Utility/UniqueResource.h"
 #include "registrar/ScriptParser.h"
-#include "registrar/TextConversion.h"
+#include "Common/Utility/TextConversion.h"
 
 #include <cstring>
 
@@ -171,7 +171,7 @@ HRESULT UpdateRegistryFromScript(HINSTANCE module, UINT resourceId, BOOL doRegis
     VRK_RETURN_IF_FAILED(ChooseModulePath(module, path));
 
     OLECHAR widePath[kModulePathSize];
-    if (::MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, kModulePathSize) == 0)
+    if (!WidenAnsiInto(path, widePath, kModulePathSize))
         return LastErrorResult();
     OLECHAR quotedPath[2 * kModulePathSize];
     DoubleQuotes(widePath, quotedPath);

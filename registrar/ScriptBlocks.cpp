@@ -4,6 +4,7 @@
 #include "registrar/ScriptParser.h"
 
 #include "Common/Utility/Result.h"
+#include "Common/Utility/TextConversion.h"
 #include "registrar/RegistryTree.h"
 
 #include <oleauto.h>
@@ -248,8 +249,7 @@ HRESULT ScriptParser::SetValueFromScript(HKEY key, const char* valueName)
         {
             OLECHAR wideText[kTokenSize];
             ULONG number = 0;
-            if (::MultiByteToWideChar(CP_ACP, 0, m_token, -1, wideText, kTokenSize) == 0 ||
-                FAILED(::VarUI4FromStr(wideText, 0, 0, &number)))
+            if (!WidenAnsiInto(m_token, wideText, kTokenSize) || FAILED(::VarUI4FromStr(wideText, 0, 0, &number)))
                 return DISP_E_EXCEPTION;
             DWORD data = number;
             ::RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);

@@ -5,7 +5,7 @@
 
 #include "Common/Utility/Result.h"
 #include "registrar/Registrar.h"
-#include "registrar/TextConversion.h"
+#include "Common/Utility/TextConversion.h"
 
 #include <cstring>
 

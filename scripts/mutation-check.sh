@@ -178,6 +178,7 @@ stop_wine() {
     for prefix in "$tree"/*wineprefix; do
         [ -d "$prefix" ] || continue
         WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
     done
 }
 fresh_prefixes() {

@@ -77,7 +77,7 @@ quiet() { "$run" "$prefix" "$@" </dev/null >/dev/null 2>&1; }
 
 heading "Preparing a private Wine prefix: $prefix"
 quiet cmd /c exit
-product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+product_key=$("$root/scripts/product-key.sh")
 
 heading "Registering the substitute components and the server with regsvr32"
 run_step "regsvr32 registers the substitute components" 0 regsvr32 /s "$bin/vrksimulator.dll"

@@ -89,6 +89,10 @@ inline void FreeLocalMemory(HLOCAL memory)
 {
     ::LocalFree(memory);
 }
+inline void CloseKernelHandle(HANDLE handle)
+{
+    ::CloseHandle(handle);
+}
 } // namespace detail
 
 using UniqueHkey = UniqueResource<HKEY, void (*)(HKEY), detail::CloseRegistryKey>;
@@ -98,6 +102,8 @@ using UniqueTaskMemory = UniqueResource<void*, void (*)(void*), detail::FreeTask
 // A string the platform allocated with CoTaskMemAlloc (ProgIDFromCLSID, StringFromCLSID, ...).
 using UniqueTaskString = UniqueResource<LPOLESTR, void (*)(LPOLESTR), detail::FreeTaskString>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, void (*)(HLOCAL), detail::FreeLocalMemory>;
+// A kernel object's handle: a process, a thread, a pipe's end, an event.
+using UniqueHandle = UniqueResource<HANDLE, void (*)(HANDLE), detail::CloseKernelHandle>;
 
 // A VARIANT that is cleared when it leaves scope or is reset: whatever it holds (a BSTR, an
 // interface, an array) is freed exactly once. It is a VARIANT, so that its address goes

@@ -15,17 +15,6 @@ namespace
 volatile LONG g_failures = 0;
 std::vector<void (*)()> g_cleanUps;
 
-template <typename Function> Function Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
-HRESULT LastErrorResult()
-{
-    DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
 } // namespace
 
 void FailBenchmark(benchmark::State& state, const char* step, HRESULT result)
@@ -39,52 +28,6 @@ void FailBenchmark(benchmark::State& state, const char* step, HRESULT result)
 bool AnyBenchmarkFailed()
 {
     return g_failures != 0;
-}
-
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
-
-ServerLibrary::ServerLibrary()
-{
-    m_module = ::LoadLibraryA((ProgramDirectory() + "vrksolauth.dll").c_str());
-    if (!m_module)
-    {
-        m_result = LastErrorResult();
-        return;
-    }
-    m_getClassObject = Export<GetClassObjectFunction>(m_module, "DllGetClassObject");
-    m_registerServer = Export<ParameterlessExport>(m_module, "DllRegisterServer");
-    m_unregisterServer = Export<ParameterlessExport>(m_module, "DllUnregisterServer");
-    bool complete = m_getClassObject && m_registerServer && m_unregisterServer &&
-                    Export<ParameterlessExport>(m_module, "DllCanUnloadNow");
-    m_result = complete ? S_OK : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-}
-
-ServerLibrary::~ServerLibrary()
-{
-    if (m_module)
-        ::FreeLibrary(m_module);
-}
-
-std::string ServerLibrary::Path() const
-{
-    char path[MAX_PATH] = {};
-    DWORD length = m_module ? ::GetModuleFileNameA(m_module, path, MAX_PATH) : 0;
-    return std::string(path, length);
-}
-
-HRESULT ServerLibrary::CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
-{
-    Veyrak::ComPtr<IClassFactory> factory;
-    HRESULT result = GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(result))
-        return result;
-    return factory->CreateInstance(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
 }
 
 ProductInstallation::ProductInstallation()

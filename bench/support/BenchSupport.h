@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Common/Utility/ComPtr.h"
+#include "support/ServerLibrary.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -22,42 +23,8 @@ namespace VrkBench
 void FailBenchmark(benchmark::State& state, const char* step, HRESULT result);
 bool AnyBenchmarkFailed();
 
-// The directory of the running program (where the DLL lies too), with a trailing backslash.
-std::string ProgramDirectory();
-
 // vrksolauth.dll from beside the program, called through its exports.
-class ServerLibrary
-{
-public:
-    ServerLibrary();
-    ServerLibrary(const ServerLibrary&) = delete;
-    ServerLibrary& operator=(const ServerLibrary&) = delete;
-    ~ServerLibrary();
-
-    // S_OK when the DLL and its four exports were found.
-    HRESULT Result() const { return m_result; }
-    HMODULE Module() const { return m_module; }
-    std::string Path() const;
-
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
-    {
-        return m_getClassObject(clsid, iid, object);
-    }
-    HRESULT RegisterServer() const { return m_registerServer(); }
-    HRESULT UnregisterServer() const { return m_unregisterServer(); }
-    // A standalone authenticator through the class factory.
-    HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const;
-
-private:
-    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    using ParameterlessExport = HRESULT(STDAPICALLTYPE*)();
-
-    HRESULT m_result = E_FAIL;
-    HMODULE m_module = nullptr;
-    GetClassObjectFunction m_getClassObject = nullptr;
-    ParameterlessExport m_registerServer = nullptr;
-    ParameterlessExport m_unregisterServer = nullptr;
-};
+using VrkTest::ServerLibrary;
 
 // The installation key that makes the authenticator connect to its components; removed again
 // at the end when this object created it.

@@ -14,6 +14,7 @@
 namespace
 {
 
+// The sample builds from the shipped header alone, so it carries its own small helpers.
 std::wstring Widen(const char* text)
 {
     int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);

@@ -1,6 +1,5 @@
 // Tests of the exception family and ThrowCOMError.
 #include "Common/Utility/COMError.h"
-#include "Common/Utility/VRKAssertionFailedException.h"
 
 #include "support/TestSupport.h"
 
@@ -29,21 +28,4 @@ TEST(ExceptionFamily, EmptyMessage_WhatGivesEmptyTextNotNull)
     // A null pointer would not compare equal to the empty text.
     EXPECT_STREQ("", VRKException("").what());
     EXPECT_STREQ("", COMError(E_FAIL, "", true, 0).what());
-}
-
-TEST(ExceptionFamily, Copies_CarryEveryField)
-{
-    const VRKAssertionFailedException original("Assertion Failure: FALSE", 42, "Common\\Utility\\COMError", "COMError");
-    const VRKAssertionFailedException copy(original);
-    EXPECT_STREQ("Assertion Failure: FALSE", copy.what());
-    EXPECT_EQ(42, copy.Line());
-    EXPECT_EQ("Common\\Utility\\COMError", copy.File());
-    EXPECT_EQ("COMError", copy.Module());
-
-    const COMError error(E_OUTOFMEMORY, "out of memory", true, 1);
-    const COMError errorCopy(error);
-    EXPECT_HR(E_OUTOFMEMORY, errorCopy.GetHRESULT());
-    EXPECT_STREQ("out of memory", errorCopy.what());
-    EXPECT_TRUE(errorCopy.NullGuid());
-    EXPECT_EQ(1, errorCopy.InfoMode());
 }

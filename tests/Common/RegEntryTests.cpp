@@ -20,15 +20,18 @@ using VrkTest::LegacyFailure;
 namespace
 {
 // The toolbox makes its value buffers (arrays) and the singleton without exceptions: a test can
-// refuse the buffers, or slow the singleton's creation to widen the window in which first callers race.
+// refuse the buffers, or hold the singleton's creation until every racing caller is on its way.
 std::atomic<bool> g_refuseBuffers{false};
-std::atomic<bool> g_slowObjects{false};
+std::atomic<bool> g_holdNextObject{false};
+std::atomic<int> g_callersOnTheirWay{0};
+int g_callersToAwait = 0;
 } // namespace
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    if (g_slowObjects)
-        ::Sleep(50);
+    if (g_holdNextObject.exchange(false))
+        while (g_callersOnTheirWay < g_callersToAwait)
+            std::this_thread::yield();
     try
     {
         return ::operator new(size);
@@ -179,23 +182,21 @@ TEST_F(RegEntryTest, CopyAndAssignment_GiveTheTargetItsOwnKey)
 
 TEST(VrkRegistry, ConcurrentFirstInstanceCalls_YieldOneObject)
 {
-    // Each test runs in its own process, so these are the process's first calls.
-    std::atomic<bool> start{false};
+    // Each test runs in its own process, so these are the process's first calls. The first
+    // creation is held until all callers are on their way, so none can find the object made.
     std::vector<VrkRegistry*> seen(16, nullptr);
+    g_callersToAwait = static_cast<int>(seen.size());
+    g_holdNextObject = true;
     std::vector<std::thread> threads;
-    g_slowObjects = true;
     for (VrkRegistry*& slot : seen)
         threads.emplace_back(
-            [&]
+            [&slot]
             {
-                while (!start)
-                    std::this_thread::yield();
+                ++g_callersOnTheirWay;
                 slot = VrkRegistry::Instance();
             });
-    start = true;
     for (std::thread& thread : threads)
         thread.join();
-    g_slowObjects = false;
     ASSERT_NE(nullptr, seen[0]);
     for (VrkRegistry* registry : seen)
         EXPECT_EQ(seen[0], registry);

@@ -34,11 +34,15 @@ protected:
         ToolboxLog::SetLogSwitch(true);
     }
     // Closes the log and splits the file into lines, each of which must end in CR LF.
-    std::vector<std::string> StopLog()
+    std::string StopLogAndRead()
     {
         ToolboxLog::SetLogSwitch(false);
         std::ifstream file(m_file, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        return std::string{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+    std::vector<std::string> StopLog()
+    {
+        const std::string bytes = StopLogAndRead();
         std::vector<std::string> lines;
         for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back(bytes.substr(start, end - start));
@@ -110,6 +114,28 @@ TEST_F(ToolboxLogTest, Threshold_KeepsOnlyTheLinesWrittenAtOrBelowIt)
     StartLog();
     LogRecord(SEVERITY_LEVEL_MEDIUM, VRKENG_TOOLBOX);
     EXPECT_EQ(4u, StopLog().size());
+
+    // The graver the severity, the lower the level its text is written at.
+    const std::tuple<int, int, bool> rows[] = {
+        {SEVERITY_LEVEL_FATAL, 1, true},   {SEVERITY_LEVEL_HIGH, 1, false}, {SEVERITY_LEVEL_HIGH, 2, true},
+        {SEVERITY_LEVEL_MEDIUM, 2, false}, {SEVERITY_LEVEL_LOW, 2, false},  {SEVERITY_LEVEL_LOW, 3, true},
+    };
+    for (const auto& [severity, threshold, kept] : rows)
+    {
+        SCOPED_TRACE(::testing::Message() << "severity " << severity << ", threshold " << threshold);
+        ToolboxLog::SetThreshold(threshold);
+        ::DeleteFileA(m_file.c_str());
+        StartLog();
+        LogRecord(severity, VRKENG_TOOLBOX);
+        EXPECT_EQ(kept, StopLogAndRead().find("(SEVERITY_LEVEL_") != std::string::npos);
+    }
+
+    // A threshold of 0 silences the log, even for what is written at level 0.
+    ToolboxLog::SetThreshold(0);
+    ::DeleteFileA(m_file.c_str());
+    StartLog();
+    ToolboxLog::WriteLine(0, "level 0");
+    EXPECT_EQ("", StopLogAndRead());
 }
 
 TEST_F(ToolboxLogTest, CopiesWriteNoRecord_AndAFailedKeyCreationWritesTwoIdenticalOnes)

@@ -16,6 +16,7 @@ namespace
 {
 // Concurrent calls of the fakes write the record's text fields under this lock.
 std::mutex g_recordLock;
+constexpr size_t kReleasesKept = 8;
 } // namespace
 
 void ResetFakes()
@@ -36,7 +37,7 @@ std::wstring Text(BSTR text)
 template <typename Interface> class FakeObject : public Interface
 {
 public:
-    FakeObject() { AddRef(); }
+    explicit FakeObject(char kind = 0) : m_kind(kind) { AddRef(); }
     virtual ~FakeObject() = default;
 
     IFACEMETHODIMP_(ULONG) AddRef() override
@@ -47,6 +48,15 @@ public:
     IFACEMETHODIMP_(ULONG) Release() override
     {
         ::InterlockedDecrement(&g_fakeRecord.liveReferences);
+        if (m_kind)
+        {
+            // The last few only, held in the string itself: long runs must not grow the heap.
+            std::lock_guard<std::mutex> hold(g_recordLock);
+            std::string& releases = g_fakeRecord.releases;
+            if (releases.size() == kReleasesKept)
+                releases.erase(0, 1);
+            releases += m_kind;
+        }
         LONG count = ::InterlockedDecrement(&m_count);
         if (count == 0)
             delete this;
@@ -67,12 +77,14 @@ protected:
     }
 
 private:
+    const char m_kind;
     volatile LONG m_count = 0;
 };
 
 class FakeApplication final : public FakeObject<IPrimaryUserApp3>
 {
 public:
+    FakeApplication() : FakeObject('a') {}
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (g_fakeScript.applicationRefusesApp3 && ::IsEqualIID(iid, IID_IPrimaryUserApp3))
@@ -116,6 +128,7 @@ public:
 class FakeSingleSignOn final : public FakeObject<ISingleSignOn>
 {
 public:
+    FakeSingleSignOn() : FakeObject('s') {}
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override { return Answer(iid, IID_ISingleSignOn, out); }
     IFACEMETHODIMP GetPrimaryUserApplication(IUnknown** application) override
     {
@@ -213,16 +226,6 @@ FakeComponentRegistration::~FakeComponentRegistration()
 IPrimaryUserApp3* NewFakeApplication()
 {
     return new FakeApplication();
-}
-
-IHandleManager* NewFakeHandleManager()
-{
-    return new FakeHandleManager();
-}
-
-ISingleSignOn* NewFakeSingleSignOn()
-{
-    return new FakeSingleSignOn();
 }
 
 } // namespace VrkTest

@@ -40,6 +40,7 @@ struct FakeRecord
     LONG reserved = -1;
     std::wstring handleCreated;
     std::wstring handleReceived;
+    std::string releases; // the last Releases of the SSO component ('s') and the application ('a')
 };
 
 extern FakeScript g_fakeScript;
@@ -61,9 +62,7 @@ private:
     DWORD m_handleManagerCookie = 0;
 };
 
-// A primary user application on its own, for calls through the raw table of operations.
+// A primary user application on its own, to stand as any controlling object.
 IPrimaryUserApp3* NewFakeApplication();
-IHandleManager* NewFakeHandleManager();
-ISingleSignOn* NewFakeSingleSignOn();
 
 } // namespace VrkTest

@@ -9,7 +9,8 @@ status=0
 registered_dlls=()
 product_key_created=0
 simulator_settings_created=0
-readonly product_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionClient'
+product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
+readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
@@ -73,34 +74,28 @@ expect_status() {
     fi
 }
 
-# expect_line TEXT WHAT: the last program printed TEXT as a whole line.
-expect_line() {
-    if printf '%s\n' "$output" | grep -qxF -- "$1"; then
-        pass "$2 (printed '$1')"
+# Checks of the last program's output, each by one grep over its lines:
+#   expect_line TEXT WHAT            TEXT is a whole line
+#   expect_line_matching REGEX WHAT  a whole line matches the extended REGEX
+#   expect_no_text TEXT WHAT         TEXT appears nowhere
+#   expect_lines WHAT TEXT...        each TEXT is a whole line
+expect_output() {
+    local found=yes wanted=$1 options=$2 pattern=$3 what=$4
+    printf '%s\n' "$output" | grep -q "$options" -- "$pattern" || found=no
+    if [ "$found" = "$wanted" ]; then
+        pass "$what ($([ "$wanted" = yes ] && echo printed || echo "no") '$pattern')"
     else
-        fail "$2: expected the line '$1'; output:"
+        fail "$what: expected $([ "$wanted" = yes ] || echo "no ")'$pattern'; output:"
         printf '%s\n' "$output" | sed 's/^/      /'
     fi
 }
-
-# expect_line_matching REGEX WHAT: the last program printed a line that REGEX (extended) matches whole.
-expect_line_matching() {
-    if printf '%s\n' "$output" | grep -qxE -- "$1"; then
-        pass "$2 (printed a line matching '$1')"
-    else
-        fail "$2: expected a line matching '$1'; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
-    fi
-}
-
-# expect_no_text TEXT WHAT: the last program's output does not contain TEXT.
-expect_no_text() {
-    if printf '%s\n' "$output" | grep -qF -- "$1"; then
-        fail "$2: did not expect '$1'; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
-    else
-        pass "$2 (no '$1')"
-    fi
+expect_line() { expect_output yes -xF "$1" "$2"; }
+expect_line_matching() { expect_output yes -xE "$1" "$2"; }
+expect_no_text() { expect_output no -F "$1" "$2"; }
+expect_lines() {
+    local what=$1 line
+    shift
+    for line in "$@"; do expect_line "$line" "$what"; done
 }
 
 # export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,

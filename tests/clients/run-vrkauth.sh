@@ -68,35 +68,28 @@ registration_cases() {
         x86) expect_line "architecture: x86 (32-bit process), 32-bit registry view" "info names its registry view" ;;
         *) fail "vrkauth.exe is of an unknown architecture" ;;
     esac
-    expect_line "class $clsid: MISSING, not registered" "info, nothing registered"
-    expect_line "ProgID $progid: MISSING, not registered" "info, nothing registered"
-    expect_line "registration incomplete" "info, nothing registered"
+    expect_lines "info, nothing registered" "class $clsid: MISSING, not registered" \
+        "ProgID $progid: MISSING, not registered" "registration incomplete"
 
     register_server "$server_dll"
     vrkauth info
     expect_status 0 "info after regsvr32"
-    expect_line "class $clsid: yes, VRKsolutionAuthenticator Class" "info after regsvr32"
-    expect_line "ProgID $versioned_progid: yes, $clsid" "info after regsvr32"
-    expect_line "ProgID $progid: yes, $clsid" "info after regsvr32"
-    expect_line "server: yes, $server_path (file exists)" "info after regsvr32"
-    expect_line "threading model: yes, Both" "info after regsvr32"
-    expect_line "type library $libid 1.0: yes, loads from $server_path" "info after regsvr32"
-    expect_line "product key HKLM\\SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient: no, absent (VRKsolution not installed)" \
-        "info after regsvr32"
-    expect_line "registration complete" "info after regsvr32"
+    expect_lines "info after regsvr32" "class $clsid: yes, VRKsolutionAuthenticator Class" \
+        "ProgID $versioned_progid: yes, $clsid" "ProgID $progid: yes, $clsid" \
+        "server: yes, $server_path (file exists)" "threading model: yes, Both" \
+        "type library $libid 1.0: yes, loads from $server_path" \
+        "product key $product_key: no, absent (VRKsolution not installed)" "registration complete"
 
     set_product_installed yes
     vrkauth info
-    expect_line "product key HKLM\\SOFTWARE\\VEYRAK Corporation\\VRKSolutionClient: yes, present (VRKsolution installed)" \
-        "info with the product key"
+    expect_line "product key $product_key: yes, present (VRKsolution installed)" "info with the product key"
     set_product_installed no
 
     unregister_server "$server_dll"
     vrkauth info
     expect_status 1 "info after regsvr32 /u"
-    expect_line "class $clsid: MISSING, not registered" "info after regsvr32 /u"
-    expect_line "ProgID $versioned_progid: MISSING, not registered" "info after regsvr32 /u"
-    expect_line "ProgID $progid: MISSING, not registered" "info after regsvr32 /u"
+    expect_lines "info after regsvr32 /u" "class $clsid: MISSING, not registered" \
+        "ProgID $versioned_progid: MISSING, not registered" "ProgID $progid: MISSING, not registered"
     expect_no_text "type library $libid 1.0: yes" "info after regsvr32 /u"
 
     vrkauth installed

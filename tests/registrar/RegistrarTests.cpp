@@ -12,7 +12,8 @@ namespace
 {
 
 constexpr UINT kModuleScript = 101;
-constexpr UINT kTerminatedScript = 102; // a zero byte, then text that is no script
+constexpr UINT kTerminatedScript = 102;   // a zero byte, then text that is no script
+constexpr UINT kUnterminatedScript = 103; // no zero byte, nor a line end after its last brace
 const char kResourceKey[] = "Software\\VrkTests\\ScriptResource";
 const RegistrarVariable kGreeting[] = {{L"Greeting", L"Hello"}, {L"Greeting", L"Ignored"}, {nullptr, L"end"}};
 
@@ -95,10 +96,12 @@ TEST_F(ScriptResource, DllAtAPathWithAQuote_RegistersItsLongPathWhole)
     ::RemoveDirectoryA(directory.c_str());
 }
 
-TEST_F(ScriptResource, ZeroByteInsideTheResource_EndsTheScript)
+TEST_F(ScriptResource, TheResourceEndsTheScriptAtAZeroByteOrAtItsLastByte)
 {
     EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kTerminatedScript, TRUE, nullptr));
     EXPECT_EQ("terminated", Registered(""));
+    EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kUnterminatedScript, TRUE, nullptr));
+    EXPECT_EQ("ends at its brace", Registered(""));
 }
 
 TEST_F(ScriptResource, MissingResourceOrFile_GivesTheLastErrorAsHResult)

@@ -36,6 +36,7 @@ TEST_F(ScriptBlocks, Registering_AppliesEachConstruct)
         {"backslash after Delete", InScratch("Good\r\nDelete A\\B = s x"), DISP_E_EXCEPTION},
         {"backslash in a key name", InScratch("Good { 'x\\y' = s v }"), DISP_E_EXCEPTION},
         {"block after a value", InScratch("Good { val v = s 'x' { Sub } }"), DISP_E_EXCEPTION},
+        {"empty block after a value", InScratch("Good { val v = s 'x' { } }"), DISP_E_EXCEPTION},
         {"block after Delete", InScratch("Good\r\nDelete Other { Sub }"), DISP_E_EXCEPTION},
         {"token too long right after a block", InScratch("Good { Sub }\r\n'" + std::string(4095, 'q') + "'"),
          DISP_E_EXCEPTION},

@@ -93,11 +93,10 @@ TEST_F(DispatchTest, Invoke_AuthenticateNotInstalled_FailsWithTheMethodsErrorInE
     Variant domain(L"CORP"), user(L"alice"), result;
     EXCEPINFO exception = {};
     EXPECT_HR(DISP_E_EXCEPTION, InvokeWith(m_object.Get(), 2, {&domain, &user}, &result, &exception));
+    const Veyrak::UniqueBstr source(exception.bstrSource), description(exception.bstrDescription),
+        helpFile(exception.bstrHelpFile);
     EXPECT_HR(E_FAIL, exception.scode);
-    EXPECT_EQ(kNotInstalled, std::wstring(exception.bstrDescription ? exception.bstrDescription : L"<null>"));
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
+    EXPECT_EQ(kNotInstalled, std::wstring(description ? description.get() : L"<null>"));
 
     // Without EXCEPINFO the error information stays on the thread.
     EXPECT_HR(DISP_E_EXCEPTION, InvokeWith(m_object.Get(), 2, {&domain, &user}, &result));

@@ -71,6 +71,7 @@ TEST_F(FrameTest, CanUnloadNow_FollowsOutsideFactoryReferencesServerLocksAndObje
     ASSERT_HR(S_OK, m_dll.GetFactory(factory));
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow());
     EXPECT_HR(S_OK, factory->LockServer(TRUE));
+    EXPECT_HR(S_FALSE, m_dll.CanUnloadNow()) << "a lock added to the factory's own";
     EXPECT_HR(S_OK, factory->LockServer(TRUE));
     factory.Reset();
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow());

@@ -5,9 +5,6 @@
 #include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
-#include <utility>
-#include <vector>
-
 using namespace VrkTest;
 
 namespace
@@ -103,51 +100,40 @@ TEST_F(RegistrationTest, Unregister_SucceedsUnregisteredAndRemovesClassProgIdsAn
     EXPECT_HR(S_OK, m_dll.UnregisterServer());
 }
 
-// A DLL built without its type library resource registers the ".tlb" file beside it.
-TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDll)
+// No lasting key can be made below a volatile one, so the script fails at the ProgID's CLSID key.
+TEST_F(RegistrationTest, FailingScript_FailsTheExportAndLeavesTheTypeLibraryUnregistered)
 {
-    ComApartment apartment;
-    ServerDll dll("vrksolauth_without_typelib.dll");
-    ASSERT_HR(S_OK, dll.RegisterServer());
-    const std::string path = dll.Path();
-    EXPECT_EQ(path.substr(0, path.rfind('.')) + ".tlb",
-              ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
-    EXPECT_EQ(path.substr(0, path.rfind('\\') + 1), ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\HELPDIR"));
-    EXPECT_TRUE(TypeLibraryRegistered());
-    EXPECT_HR(S_OK, dll.UnregisterServer());
+    {
+        Veyrak::UniqueHkey volatileKey;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CLASSES_ROOT, kProgId.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                                   KEY_ALL_ACCESS, nullptr, volatileKey.put(), nullptr));
+    }
+    const HRESULT result = m_dll.RegisterServer();
+    DeleteTree(HKEY_CLASSES_ROOT, kProgId);
+    EXPECT_TRUE(FAILED(result)) << HResultText(result);
     EXPECT_FALSE(TypeLibraryRegistered());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
-// Installers look for "OLESelfRegister" in the US English string table that Translation names.
-TEST(VersionResource, AnnouncesSelfRegistrationAndNamesTheModule)
+// A DLL built without its type library resource registers the ".tlb" file beside it, named
+// after the DLL whatever dots its folder's name holds.
+TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDll)
 {
-    const std::string path = ProgramDirectory() + "vrksolauth.dll";
-    DWORD ignored = 0;
-    std::vector<char> data(::GetFileVersionInfoSizeA(path.c_str(), &ignored));
-    ASSERT_FALSE(data.empty());
-    ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
-
-    WORD* translation = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(
-        ::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-    ASSERT_EQ(4u, length);
-    EXPECT_EQ(0x0409, translation[0]);
-    EXPECT_EQ(1200, translation[1]);
-
-    const std::pair<const char*, const char*> entries[] = {
-        {"OLESelfRegister", ""},        {"FileDescription", "vrksolauth Module"}, {"ProductName", "vrksolauth Module"},
-        {"InternalName", "vrksolauth"}, {"OriginalFilename", "vrksolauth.DLL"},
-    };
-    for (const auto& [name, expected] : entries)
-    {
-        SCOPED_TRACE(name);
-        char* value = nullptr;
-        const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
-        ASSERT_TRUE(::VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
-        EXPECT_STREQ(expected, value);
-    }
+    const std::string folder = ProgramDirectory() + "fallback.v1\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* file : {"vrksolauth_without_typelib.dll", "vrksolauth_without_typelib.tlb"})
+        ASSERT_TRUE(::CopyFileA((ProgramDirectory() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+    ComApartment apartment;
+    ServerDll dll("fallback.v1\\vrksolauth_without_typelib.dll");
+    ASSERT_HR(S_OK, dll.RegisterServer());
+    const std::string path = dll.Path();
+    EXPECT_EQ(folder + "vrksolauth_without_typelib.tlb",
+              ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
+    EXPECT_EQ(folder, ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\HELPDIR"));
+    EXPECT_TRUE(TypeLibraryRegistered());
+    EXPECT_HR(S_OK, dll.UnregisterServer());
+    EXPECT_FALSE(TypeLibraryRegistered());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
 // The carried script keeps its CR LF line ends and tab indentation, whatever a checkout does.

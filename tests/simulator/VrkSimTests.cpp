@@ -2,6 +2,8 @@
 // directory's behaviour, which vrksim.exe passes on unchanged.
 #include "SimulatorTestSupport.h"
 
+#include "simulator/FaultRehearsal.h"
+
 #include <algorithm>
 
 using namespace VrkTest;
@@ -9,7 +11,7 @@ using namespace VrkTest;
 namespace
 {
 
-// Reads a pipe to its end, without carriage returns, and closes it.
+// Reads a pipe to its end, without carriage returns.
 std::string Drain(HANDLE pipe)
 {
     std::string text;
@@ -17,7 +19,6 @@ std::string Drain(HANDLE pipe)
     DWORD got = 0;
     while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
         text.append(buffer, got);
-    ::CloseHandle(pipe);
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }
@@ -37,27 +38,28 @@ void ExpectRuns(std::initializer_list<Step> steps)
     {
         SCOPED_TRACE("vrksim " + step.arguments);
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE reader[2] = {}, writer[2] = {};
+        Veyrak::UniqueHandle reader[2], writer[2];
         for (int index = 0; index < 2; ++index)
-            EXPECT_TRUE(::CreatePipe(&reader[index], &writer[index], &inherit, 0) &&
-                        ::SetHandleInformation(reader[index], HANDLE_FLAG_INHERIT, 0));
+            EXPECT_TRUE(::CreatePipe(reader[index].put(), writer[index].put(), &inherit, 0) &&
+                        ::SetHandleInformation(reader[index].get(), HANDLE_FLAG_INHERIT, 0));
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writer[0];
-        startup.hStdError = writer[1];
+        startup.hStdOutput = writer[0].get();
+        startup.hStdError = writer[1].get();
         std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + step.arguments;
-        PROCESS_INFORMATION process = {};
+        PROCESS_INFORMATION started = {};
         EXPECT_TRUE(
-            ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+            ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
             << "cannot start vrksim.exe, error " << ::GetLastError();
-        for (HANDLE handle : {writer[0], writer[1], process.hThread})
-            ::CloseHandle(handle);
-        const std::string out = Drain(reader[0]), err = Drain(reader[1]);
+        const Veyrak::UniqueHandle process(started.hProcess), thread(started.hThread);
+        // Our copies of the write ends go first, so that the reads end with the program.
+        writer[0].reset();
+        writer[1].reset();
+        const std::string out = Drain(reader[0].get()), err = Drain(reader[1].get());
         DWORD exitCode = 0xdeadbeef; // stays if it never started: the calls below fail at once
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::GetExitCodeProcess(process.hProcess, &exitCode);
-        ::CloseHandle(process.hProcess);
+        ::WaitForSingleObject(process.get(), INFINITE);
+        ::GetExitCodeProcess(process.get(), &exitCode);
 
         EXPECT_EQ(step.exitCode, exitCode) << err;
         if (step.out)
@@ -120,6 +122,16 @@ TEST_F(VrkSimTest, Faults_SetListAndClear)
                 {"fault list", 0, "CreateComponent 0x80040154\n"},
                 {"fault clear", 0, "Cleared all faults.\n"},
                 {"fault list", 0, ""}});
+}
+
+// vrksim's parser refuses these first; the settings refuse them too for any other writer.
+TEST_F(VrkSimTest, SetFault_RefusesSuccessCodesAndUnknownOperationsAndWritesNothing)
+{
+    const Veyrak::Simulator::FaultRehearsal faults;
+    for (HRESULT code : {S_OK, S_FALSE, static_cast<HRESULT>(0x7FFFFFFF)})
+        EXPECT_HR(E_INVALIDARG, faults.SetFault(L"AuthenticateUser", code));
+    EXPECT_HR(E_INVALIDARG, faults.SetFault(L"Nothing", E_FAIL));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Faults")));
 }
 
 TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)

@@ -166,14 +166,6 @@ void ScratchKeyTest::TearDown()
     DeleteTree(HKEY_CURRENT_USER, m_path);
 }
 
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string result(path, length);
-    return result.substr(0, result.find_last_of("\\/") + 1);
-}
-
 ErrorInfoSnapshot TakeErrorInfo()
 {
     ErrorInfoSnapshot snapshot;
@@ -188,16 +180,6 @@ ErrorInfoSnapshot TakeErrorInfo()
         snapshot.source.assign(text.get(), ::SysStringLen(text.get()));
     info->GetGUID(&snapshot.guid);
     return snapshot;
-}
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
-    return result;
 }
 
 std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth)

@@ -1,8 +1,10 @@
 // TestSupport.h: helpers that every test program shares.
 #pragma once
 
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
+#include "support/ServerLibrary.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -79,9 +81,6 @@ private:
 // private bytes, which also count what a heap keeps committed after frees.
 long long HeapBytesInUse();
 
-// The directory of the running test program (where the DLL lies too), with a trailing backslash.
-std::string ProgramDirectory();
-
 // Text of the thread's pending error information, taken off the thread.
 struct ErrorInfoSnapshot
 {
@@ -92,7 +91,11 @@ struct ErrorInfoSnapshot
 };
 ErrorInfoSnapshot TakeErrorInfo();
 
-std::wstring Widen(const std::string& text);
+// ANSI text as UTF-16, by the toolbox's conversion.
+inline std::wstring Widen(const std::string& text)
+{
+    return Veyrak::WidenAnsi(text.c_str());
+}
 
 } // namespace VrkTest
 

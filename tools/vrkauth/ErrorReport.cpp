@@ -56,17 +56,6 @@ std::string Narrow(const std::wstring& text)
     return result;
 }
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
-    return result;
-}
-
 ErrorReport ErrorReportWithoutInformation(HRESULT result)
 {
     ErrorReport report;

@@ -34,8 +34,7 @@ ErrorReport ErrorReportFromExceptionInfo(EXCEPINFO& exception);
 // Prints "vrkauth: <operation> failed: HRESULT 0x...." and the error information to stderr.
 void PrintErrorReport(const char* operation, const ErrorReport& report);
 
-// Text in the console's ANSI code page.
+// Text in the console's ANSI code page (Veyrak::WidenAnsi goes the other way).
 std::string Narrow(const std::wstring& text);
-std::wstring Widen(const std::string& text);
 
 } // namespace Vrkauth

@@ -7,6 +7,8 @@
 #include "LateBound.h"
 #include "RegistrationReport.h"
 
+#include "Common/Utility/TextConversion.h"
+
 #include <windows.h>
 #include <objbase.h>
 
@@ -59,8 +61,8 @@ int RunInstalled(const Vrkauth::Request& request)
 
 int RunAuthenticate(const Vrkauth::Request& request)
 {
-    const std::wstring domain = Vrkauth::Widen(request.domain);
-    const std::wstring user = Vrkauth::Widen(request.user);
+    const std::wstring domain = Veyrak::WidenAnsi(request.domain.c_str());
+    const std::wstring user = Veyrak::WidenAnsi(request.user.c_str());
     Vrkauth::Answer answer = request.lateBound ? Vrkauth::AuthenticateLateBound(domain, user)
                                                : Vrkauth::AuthenticateEarlyBound(domain, user);
     const std::string account = request.domain + "\\" + request.user;

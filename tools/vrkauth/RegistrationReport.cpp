@@ -5,6 +5,7 @@
 
 #include "Common/Utility/ComPtr.h"
 #include "Common/Utility/GuidText.h"
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 #include "authenticator/ProductKey.h"
 
@@ -86,7 +87,7 @@ RegistrationItem TypeLibraryItem()
     {
         char text[48];
         std::snprintf(text, sizeof text, "not loadable (HRESULT 0x%08lX)", static_cast<unsigned long>(result));
-        return Item(label, false, Widen(text));
+        return Item(label, false, Veyrak::WidenAnsi(text));
     }
     BSTR path = nullptr;
     Veyrak::UniqueBstr owned;
@@ -100,7 +101,7 @@ RegistrationItem ProductKeyItem()
     Veyrak::UniqueHkey key;
     bool present =
         ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-    return Item(L"product key HKLM\\" + Widen(Veyrak::kProductKeyPath), present,
+    return Item(L"product key HKLM\\" + Veyrak::WidenAnsi(Veyrak::kProductKeyPath), present,
                 present ? L"present (VRKsolution installed)" : L"absent (VRKsolution not installed)", false);
 }
 

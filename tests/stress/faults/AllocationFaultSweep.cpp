@@ -17,6 +17,7 @@
 #include <functional>
 #include <new>
 #include <set>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -29,55 +30,46 @@ namespace
 // Counts the allocations that the armed thread asks for, fails the Nth, and holds the blocks it got
 // until that thread frees them. Allocates nothing itself and is constant-initialised, since it
 // serves operator new from before main.
-class FaultPlan
+struct FaultPlan
 {
-public:
     constexpr FaultPlan() = default;
     // failAt 0 only counts. Blocks from before are not this run's to account for.
-    void Arm(unsigned failAt)
+    void Arm(unsigned n)
     {
-        m_failAt = failAt;
-        m_count = m_live = 0;
-        m_injected = false;
-        m_owner = m_armed = ::GetCurrentThreadId();
+        failAt = n;
+        count = live = 0;
+        injected = false;
+        owner = armed = ::GetCurrentThreadId();
     }
-    void Disarm() { m_armed = 0; }
     bool ShouldFail()
     {
-        if (m_armed != ::GetCurrentThreadId() || ++m_count != m_failAt)
+        if (armed != ::GetCurrentThreadId() || ++count != failAt)
             return false;
-        m_injected = true;
-        return true;
+        return injected = true;
     }
     void* Allocated(void* block)
     {
-        if (block && m_armed == ::GetCurrentThreadId())
-            m_blocks[std::min(m_live++, kRoom - 1)] = block; // an overflow reads as a leak
+        if (block && armed == ::GetCurrentThreadId())
+            blocks[std::min(live++, kRoom - 1)] = block; // an overflow reads as a leak
         return block;
     }
     void* Freed(void* block)
     {
-        if (!block || m_owner != ::GetCurrentThreadId())
+        if (!block || owner != ::GetCurrentThreadId())
             return block;
-        void** end = m_blocks + std::min(m_live, kRoom);
-        void** found = std::find(m_blocks, end, block);
+        void** end = blocks + std::min(live, kRoom);
+        void** found = std::find(blocks, end, block);
         if (found != end)
-            *found = m_blocks[--m_live];
+            *found = blocks[--live];
         return block;
     }
-    unsigned Count() const { return m_count; }
-    bool Injected() const { return m_injected; }
-    size_t Live() const { return m_live; }
 
-private:
     static constexpr size_t kRoom = 4096;
-    std::atomic<DWORD> m_armed{0};
-    std::atomic<DWORD> m_owner{0};
-    unsigned m_failAt = 0;
-    unsigned m_count = 0;
-    bool m_injected = false;
-    size_t m_live = 0;
-    void* m_blocks[kRoom] = {};
+    std::atomic<DWORD> armed{0}, owner{0};
+    unsigned failAt = 0, count = 0;
+    bool injected = false;
+    size_t live = 0;
+    void* blocks[kRoom] = {};
 };
 
 FaultPlan g_plan;
@@ -160,70 +152,39 @@ struct Root
     std::string path;
     bool mayStopHalfway = false; // a failure may leave part of the change done, and nothing else
 };
-using Tree = std::set<std::string>;
+using Tree = std::multiset<std::string>;
 
-// The key, its values (type and raw bytes) and everything below it; empty when the key is missing.
-void Dump(HKEY hive, const std::string& path, Tree& lines)
-{
-    UniqueHkey key;
-    if (::RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    lines.insert(path);
-    char name[256];
-    BYTE data[4096];
-    for (DWORD i = 0;; ++i)
-    {
-        DWORD length = sizeof name, size = sizeof data, type = 0;
-        if (::RegEnumValueA(key.get(), i, name, &length, nullptr, &type, data, &size) != ERROR_SUCCESS)
-            break;
-        lines.insert(path + ":" + name + "=" + std::to_string(type) + ":" +
-                     std::string(reinterpret_cast<char*>(data), size));
-    }
-    for (DWORD i = 0;; ++i)
-    {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        Dump(hive, path + "\\" + name, lines);
-    }
-}
-
+// Each root's key as a line of its own (an empty key is not a missing one) and everything below it.
 std::vector<Tree> Snapshot(const std::vector<Root>& roots)
 {
-    std::vector<Tree> trees(roots.size());
-    for (size_t i = 0; i < roots.size(); ++i)
-        Dump(roots[i].hive, roots[i].path, trees[i]);
+    std::vector<Tree> trees;
+    for (const Root& root : roots)
+    {
+        trees.push_back(RegistryTree(root.hive, root.path));
+        if (KeyExists(root.hive, root.path))
+            trees.back().insert("<key>");
+    }
     return trees;
 }
 
-struct Outcome
-{
-    bool failed;
-    std::string text; // an HRESULT, an exception, or what a clean run returns
-};
-
+// A run's outcome is its text: an HRESULT, an exception, or what the run returns.
 struct SweepPath
 {
     std::string name;
     std::vector<Root> roots;
     std::function<void()> prepare; // brings the roots to the state before the run
-    std::function<Outcome()> run;
+    std::function<std::string()> run;
     std::string cleanText;          // what a clean run returns
     std::set<std::string> failures; // the documented outcomes of a failed run; none: it reports none
 };
 
-Outcome Reported(HRESULT hr)
-{
-    return {FAILED(hr), HResultText(hr)};
-}
-
 // Disarmed before a handler runs, so that the outcome's own text is not the path's.
-Outcome RunOnce(const SweepPath& path, unsigned failAt)
+std::string RunOnce(const SweepPath& path, unsigned failAt)
 {
     struct Armed
     {
         explicit Armed(unsigned failAt) { g_plan.Arm(failAt); }
-        ~Armed() { g_plan.Disarm(); }
+        ~Armed() { g_plan.armed = 0; }
     };
     try
     {
@@ -232,25 +193,25 @@ Outcome RunOnce(const SweepPath& path, unsigned failAt)
     }
     catch (const VRKLegacyException& error)
     {
-        return {true, "VRKLegacyException " + std::to_string(error.GetCode())};
+        return "VRKLegacyException " + std::to_string(error.GetCode());
     }
     catch (const std::bad_alloc&)
     {
-        return {true, "std::bad_alloc"};
+        return "std::bad_alloc";
     }
 }
 
 // Empty when the run with one failed allocation kept the path's contract.
-std::string Verdict(const SweepPath& path, const Outcome& outcome, const std::vector<Tree>& before,
+std::string Verdict(const SweepPath& path, const std::string& outcome, const std::vector<Tree>& before,
                     const std::vector<Tree>& after)
 {
-    if (!g_plan.Injected())
+    if (!g_plan.injected)
         return "never asked for: the path does not allocate the same way twice";
-    if (outcome.failed && !path.failures.count(outcome.text))
-        return "undocumented failure " + outcome.text;
+    if (outcome != path.cleanText && !path.failures.count(outcome))
+        return "undocumented outcome " + outcome;
     const std::vector<Tree> now = Snapshot(path.roots);
-    if (!outcome.failed && !path.failures.empty() && (outcome.text != path.cleanText || now != after))
-        return "succeeded (" + outcome.text + "), but not as a clean run does";
+    if (outcome == path.cleanText && !path.failures.empty() && now != after)
+        return "succeeded, but not as a clean run does";
     for (size_t i = 0; i < now.size(); ++i)
     {
         Tree either = before[i];
@@ -260,7 +221,7 @@ std::string Verdict(const SweepPath& path, const Outcome& outcome, const std::ve
         if (now[i] != before[i] && now[i] != after[i] && !partly)
             return "half-written registry below " + path.roots[i].path;
     }
-    return "";
+    return g_plan.live ? std::to_string(g_plan.live) + " blocks leaked" : "";
 }
 
 class AllocationFaultSweep : public ScratchKeyTest
@@ -284,22 +245,18 @@ protected:
         RunOnce(path, 0);
         path.prepare();
         const std::vector<Tree> before = Snapshot(path.roots);
-        const Outcome clean = RunOnce(path, 0);
-        const unsigned total = g_plan.Count();
-        ASSERT_FALSE(clean.failed) << clean.text;
-        ASSERT_EQ(path.cleanText, clean.text);
-        ASSERT_EQ(0u, g_plan.Live()) << "a clean run leaks";
+        ASSERT_EQ(path.cleanText, RunOnce(path, 0));
+        const unsigned total = g_plan.count;
+        ASSERT_EQ(0u, g_plan.live) << "a clean run leaks";
         const std::vector<Tree> after = Snapshot(path.roots);
         unsigned injected = 0, handled = 0;
         for (unsigned n = 1; n <= total; ++n)
         {
             path.prepare();
-            std::string problem = Verdict(path, RunOnce(path, n), before, after);
-            injected += g_plan.Injected();
-            if (problem.empty() && g_plan.Live() != 0)
-                problem = std::to_string(g_plan.Live()) + " blocks leaked";
-            EXPECT_EQ("", problem) << "allocation " << n << " of " << total << " failing";
+            const std::string problem = Verdict(path, RunOnce(path, n), before, after);
+            injected += g_plan.injected;
             handled += problem.empty();
+            EXPECT_EQ("", problem) << "allocation " << n << " of " << total << " failing";
         }
         EXPECT_GT(total, 0u) << "nothing to sweep";
         std::printf("[ faults   ] %s: %u allocations, %u failures injected, %s\n", path.name.c_str(), total, injected,
@@ -340,7 +297,7 @@ TEST_F(AllocationFaultSweep, Interpreter_EachAllocationFailing_IsReportedAndWrit
                    DeleteTree(HKEY_CURRENT_USER, key);
                    EXPECT_TRUE(doRegister || SUCCEEDED(interpret(TRUE)));
                },
-               [&] { return Reported(interpret(doRegister)); },
+               [&] { return HResultText(interpret(doRegister)); },
                HResultText(S_OK),
                {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION)}});
     }
@@ -363,33 +320,21 @@ TEST_F(AllocationFaultSweep, ServerRegistration_EachAllocationFailing_IsReported
     Sweep({"DllRegisterServer",
            roots,
            [&] { dll.UnregisterServer(); },
-           [&] { return Reported(dll.RegisterServer()); },
+           [&] { return HResultText(dll.RegisterServer()); },
            HResultText(S_OK),
            {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION), HResultText(E_FAIL)}});
     // Unregistering reports nothing; the class entries still go whole or not at all.
     Sweep({"DllUnregisterServer",
            roots,
            [&] { EXPECT_HR(S_OK, dll.RegisterServer()); },
-           [&] { return Reported(dll.UnregisterServer()); },
+           [&] { return HResultText(dll.UnregisterServer()); },
            HResultText(S_OK),
            {}});
     dll.UnregisterServer();
 }
 
-std::string Text(const vrkstring& text)
-{
-    return text;
-}
-
-std::string Text(const std::vector<vrkstring>& texts)
-{
-    std::string joined;
-    for (const vrkstring& text : texts)
-        joined += (joined.empty() ? "" : "|") + text;
-    return joined;
-}
-
-// Reads into a copy of the given out-parameter, which a read that throws must leave as it was.
+// Reads into a copy of the given out-parameter, which a read that throws must leave as it was; a
+// text list reads as its texts joined by "|".
 template <typename Value> std::string Read(const RegEntry& entry, const Value& original)
 {
     Value out = original;
@@ -402,7 +347,13 @@ template <typename Value> std::string Read(const RegEntry& entry, const Value& o
         EXPECT_EQ(original, out) << "a failed read changed its out-parameter";
         throw;
     }
-    return Text(out);
+    std::string joined;
+    if constexpr (std::is_same_v<Value, vrkstring>)
+        joined = out;
+    else
+        for (const vrkstring& text : out)
+            joined += (joined.empty() ? "" : "|") + text;
+    return joined;
 }
 
 template <typename Value> std::string WriteAndRead(RegEntry&& entry, const Value& value, const Value& original)
@@ -467,9 +418,7 @@ TEST_F(AllocationFaultSweep, ToolboxRegistryClasses_EachAllocationFailing_Throws
                    ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "List", REG_MULTI_SZ, "one\0two\0", 9);
                    ::RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\A\\B").c_str(), "Leaf", REG_SZ, "x", 2);
                },
-               [&] {
-                   return Outcome{false, row.run()};
-               },
+               row.run,
                row.cleanText,
                // A container's own failure, or a value buffer (14019) or key object (14024) not to be had.
                {"std::bad_alloc", "VRKLegacyException 14019", "VRKLegacyException 14024"}});

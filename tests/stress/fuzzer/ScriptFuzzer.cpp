@@ -14,28 +14,21 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
-#include <functional>
-#include <iterator>
 #include <thread>
 
 using namespace VrkTest;
 using namespace VrkFuzz;
+using Tree = std::multiset<std::string>;
 
 namespace
 {
 
-struct Options
-{
-    uint32_t cases = 2000;
-    double seconds = 15;
-    uint32_t seed = 1;
-} g_options;
+double g_cases = 2000, g_seconds = 15, g_seed = 1; // per test; --cases, --seconds and --seed change them
 
 constexpr const char* kSandboxPath = "Software\\VrkFuzz";
 constexpr DWORD kCaseDeadlineMs = 10000;
-
 const HKEY kRedirectedRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                                  HKEY_CURRENT_CONFIG};
 
@@ -43,13 +36,12 @@ const HKEY kRedirectedRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCA
 // the program, which its test runner reports as a failure.
 std::atomic<DWORD> g_caseStarted{0};
 std::atomic<bool> g_caseRunning{false};
-std::string g_caseFile;
-std::string g_caseText;
+std::string g_caseFile, g_caseText;
 
-void KeepInput(const std::string& file, const std::string& text)
+void KeepInput()
 {
-    std::ofstream(file, std::ios::binary) << text;
-    std::printf("input kept as %s\n", file.c_str());
+    std::ofstream(g_caseFile, std::ios::binary) << g_caseText;
+    std::printf("input kept as %s\n", g_caseFile.c_str());
 }
 
 // Runs beside the cases of one test and is joined when they end, so that no thread of it is
@@ -62,31 +54,31 @@ void Watchdog(const std::atomic<bool>& stop)
         if (g_caseRunning && ::GetTickCount() - g_caseStarted > kCaseDeadlineMs)
         {
             std::printf("a case ran past its %lu ms deadline\n", kCaseDeadlineMs);
-            KeepInput(g_caseFile, g_caseText);
+            KeepInput();
             std::fflush(stdout);
             ::TerminateProcess(::GetCurrentProcess(), 3);
         }
     }
 }
 
-bool IsDocumentedResult(HRESULT result)
+// The name of a root's key in the sandbox, and of its lines outside it.
+std::string RootName(HKEY root)
 {
-    return result == S_OK || result == DISP_E_EXCEPTION || result == E_FAIL || result == E_OUTOFMEMORY;
+    return std::to_string(reinterpret_cast<UINT_PTR>(root) & 0xF);
 }
 
 // The top two levels of every real root that scripts may name: a write that escaped the
 // redirection lands there. The sandbox itself and Wine's network adapter list, which its
 // services rewrite at any time, are left out.
-std::multiset<std::string> OutsideSandbox()
+Tree OutsideSandbox()
 {
-    std::multiset<std::string> lines;
+    Tree lines;
     for (HKEY root : kRedirectedRoots)
     {
-        const std::string prefix = std::to_string(reinterpret_cast<UINT_PTR>(root) & 0xF) + ">";
         for (const std::string& line : RegistryTree(root, "", 2))
         {
             if (line.find("VrkFuzz") == std::string::npos && line.find("NetworkCards") == std::string::npos)
-                lines.insert(prefix + line);
+                lines.insert(RootName(root) + ">" + line);
         }
     }
     return lines;
@@ -101,7 +93,7 @@ protected:
         ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kSandboxPath, 0, nullptr, 0, KEY_ALL_ACCESS,
                                                    nullptr, m_sandbox.put(), nullptr));
         m_outsideBefore = OutsideSandbox();
-        for (const FuzzVariable& variable : std::vector<FuzzVariable>(kVariables, kVariables + kVariableCount))
+        for (const FuzzVariable& variable : kVariables)
             ASSERT_HR(S_OK, m_registrar.AddVariable(variable.name, variable.value));
     }
 
@@ -121,15 +113,21 @@ protected:
         for (HKEY root : kRedirectedRoots)
         {
             Veyrak::UniqueHkey target;
-            const std::string name = std::to_string(reinterpret_cast<UINT_PTR>(root) & 0xF);
-            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(m_sandbox.get(), name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                       nullptr, target.put(), nullptr));
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(m_sandbox.get(), RootName(root).c_str(), 0, nullptr, 0,
+                                                       KEY_ALL_ACCESS, nullptr, target.put(), nullptr));
             ASSERT_EQ(ERROR_SUCCESS, ::RegOverridePredefKey(root, target.get()));
         }
     }
 
-    std::multiset<std::string> Sandbox() const { return RegistryTree(m_sandbox.get(), ""); }
-
+    Tree Sandbox() const { return RegistryTree(m_sandbox.get(), ""); }
+    static bool IsDocumented(HRESULT result)
+    {
+        return result == S_OK || result == DISP_E_EXCEPTION || result == E_FAIL || result == E_OUTOFMEMORY;
+    }
+    static bool Includes(const Tree& whole, const Tree& part)
+    {
+        return std::includes(whole.begin(), whole.end(), part.begin(), part.end());
+    }
     HRESULT Run(const std::string& text, bool doRegister)
     {
         return Veyrak::ScriptParser(m_registrar).RunScript(text.c_str(), doRegister);
@@ -139,36 +137,36 @@ protected:
     template <typename Check> void ForEachCase(const char* test, Check check)
     {
         const auto start = std::chrono::steady_clock::now();
+        const auto elapsed = [&]
+        {
+            return m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        };
         std::atomic<bool> stop{false};
         std::thread watchdog(Watchdog, std::cref(stop));
-        for (uint32_t i = 0; i < g_options.cases; ++i)
+        while (m_cases < g_cases && elapsed() <= g_seconds)
         {
-            m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (m_elapsed > g_options.seconds)
-                break;
-            const uint32_t seed = g_options.seed + i;
+            const uint32_t seed = static_cast<uint32_t>(g_seed) + m_cases++;
             ResetSandbox();
             g_caseFile = "fuzz-" + std::string(test) + "-" + std::to_string(seed) + ".rgs";
             g_caseStarted = ::GetTickCount();
             g_caseRunning = true;
             check(seed);
             g_caseRunning = false;
-            ++m_cases;
             if (HasFailure())
             {
-                KeepInput(g_caseFile, g_caseText);
+                KeepInput();
                 std::printf("reproduce with --seed %u --cases 1\n", seed);
                 break;
             }
         }
         stop = true;
         watchdog.join();
-        m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        elapsed();
     }
 
     Veyrak::Registrar m_registrar;
     Veyrak::UniqueHkey m_sandbox;
-    std::multiset<std::string> m_outsideBefore;
+    Tree m_outsideBefore;
     uint32_t m_cases = 0;
     double m_elapsed = 0;
 };
@@ -202,17 +200,15 @@ TEST_F(ScriptFuzzer, WellFormedScripts_RegisterAndUnregisterBackToAnEmptySandbox
                 [&](uint32_t seed)
                 {
                     const GeneratedScript script = ScriptGenerator(seed).WellFormed();
-                    const std::multiset<std::string> empty = Sandbox();
+                    const Tree empty = Sandbox();
                     g_caseText = script.text;
                     ASSERT_HR(S_OK, Run(script.text, true));
-                    const std::multiset<std::string> registered = Sandbox();
+                    const Tree registered = Sandbox();
                     ASSERT_HR(S_OK, Run(script.text, false));
-                    const std::multiset<std::string> unregistered = Sandbox();
                     if (script.usesNoRemove)
-                        EXPECT_TRUE(std::includes(registered.begin(), registered.end(), unregistered.begin(),
-                                                  unregistered.end()));
+                        EXPECT_TRUE(Includes(registered, Sandbox()));
                     else
-                        EXPECT_EQ(empty, unregistered);
+                        EXPECT_EQ(empty, Sandbox());
                 });
 }
 
@@ -224,7 +220,7 @@ TEST_F(ScriptFuzzer, OneFault_FailsAsDocumentedAndLeavesOnlyTheBlocksBeforeIt)
                     const GeneratedScript script = ScriptGenerator(seed).WithFault();
                     g_caseText = script.survivingPrefix;
                     ASSERT_HR(S_OK, Run(script.survivingPrefix, true));
-                    const std::multiset<std::string> survivors = Sandbox();
+                    const Tree survivors = Sandbox();
                     ResetSandbox();
                     g_caseText = script.text;
                     EXPECT_HR(script.expected, Run(script.text, true));
@@ -236,35 +232,22 @@ TEST_F(ScriptFuzzer, MutatedScripts_EndAsDocumentedAndUnregisteringOnlyRemoves)
 {
     std::vector<std::string> corpus;
     for (UINT id = 1; HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), "REGISTRY"); ++id)
-    {
-        const char* data = static_cast<const char*>(::LockResource(::LoadResource(nullptr, found)));
-        corpus.emplace_back(data, ::SizeofResource(nullptr, found));
-    }
+        corpus.emplace_back(static_cast<const char*>(::LockResource(::LoadResource(nullptr, found))),
+                            ::SizeofResource(nullptr, found));
     ASSERT_GE(corpus.size(), 5u);
     ForEachCase("mutated",
                 [&](uint32_t seed)
                 {
                     ScriptGenerator generator(seed);
-                    const std::string original = seed % 4 ? corpus[seed % corpus.size()] : generator.WellFormed().text;
-                    g_caseText = generator.Mutate(original);
+                    g_caseText =
+                        generator.Mutate(seed % 4 ? corpus[seed % corpus.size()] : generator.WellFormed().text);
                     const HRESULT registered = Run(g_caseText, true);
-                    EXPECT_TRUE(IsDocumentedResult(registered)) << HResultText(registered);
-                    const std::multiset<std::string> afterRegistering = Sandbox();
+                    EXPECT_TRUE(IsDocumented(registered)) << HResultText(registered);
+                    const Tree afterRegistering = Sandbox();
                     const HRESULT unregistered = Run(g_caseText, false);
-                    EXPECT_TRUE(IsDocumentedResult(unregistered)) << HResultText(unregistered);
-                    const std::multiset<std::string> afterUnregistering = Sandbox();
-                    EXPECT_TRUE(std::includes(afterRegistering.begin(), afterRegistering.end(),
-                                              afterUnregistering.begin(), afterUnregistering.end()))
-                        << "unregistering created or changed something";
+                    EXPECT_TRUE(IsDocumented(unregistered)) << HResultText(unregistered);
+                    EXPECT_TRUE(Includes(afterRegistering, Sandbox())) << "unregistering created or changed something";
                 });
-}
-
-bool ReadOption(char** argv, int& i, int argc, const char* name, double& value)
-{
-    if (std::strcmp(argv[i], name) != 0 || i + 1 >= argc)
-        return false;
-    value = std::atof(argv[++i]);
-    return true;
 }
 
 } // namespace
@@ -274,20 +257,19 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i)
     {
-        double value = 0;
-        if (ReadOption(argv, i, argc, "--cases", value))
-            g_options.cases = static_cast<uint32_t>(value);
-        else if (ReadOption(argv, i, argc, "--seconds", value))
-            g_options.seconds = value;
-        else if (ReadOption(argv, i, argc, "--seed", value))
-            g_options.seed = static_cast<uint32_t>(value);
-        else if (std::strcmp(argv[i], "--replay") == 0 && i + 1 < argc)
+        const std::string option = argv[i];
+        if (option == "--replay" && i + 1 < argc)
             return Replay().Run(argv[i + 1]);
-        else
+        double* value = option == "--cases"     ? &g_cases
+                        : option == "--seconds" ? &g_seconds
+                        : option == "--seed"    ? &g_seed
+                                                : nullptr;
+        if (!value || i + 1 >= argc)
         {
             std::fprintf(stderr, "unknown option %s\n", argv[i]);
             return 2;
         }
+        *value = std::atof(argv[++i]);
     }
     return RUN_ALL_TESTS();
 }

@@ -34,8 +34,7 @@ constexpr auto kPhaseLength = std::chrono::milliseconds(250);
 // Private bytes also count what a heap keeps committed after frees, and a small leak fills that
 // first (a 32-bit CI run hid 5 bytes per operation so); the heaps' own count is exact. The run
 // goes on until a leak of 1 byte per operation on average would exceed the heap bound.
-constexpr long long kPrivateGrowthBound = 256 * 1024;
-constexpr long long kHeapGrowthBound = 64 * 1024;
+constexpr long long kPrivateGrowthBound = 256 * 1024, kHeapGrowthBound = 64 * 1024;
 constexpr long long kLeakDetectingOperations = kHeapGrowthBound;
 
 const CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
@@ -76,13 +75,8 @@ const IID* const kInterfaces[] = {&IID_IUnknown, &IID_IDispatch, &IID_IVRKsoluti
 constexpr unsigned kSupportedInterfaces = 4;
 const wchar_t* const kNames[] = {L"IsInstalled", L"Authenticate", L"Frobnicate"}; // DISPIDs 1 and 2, then unknown
 
-enum Request
-{
-    kIsInstalled,
-    kValidUser,
-    kEmptyUser,
-    kNullAnswer
-};
+// What a call asks, in the order a thread draws them.
+constexpr int kIsInstalled = 0, kValidUser = 1, kEmptyUser = 2, kNullAnswer = 3;
 struct Outcome
 {
     HRESULT result;
@@ -107,31 +101,30 @@ class Outer final : public IUnknown
 {
 public:
     Outer() { ++g_liveOuters; }
+    ~Outer() { --g_liveOuters; }
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (!::IsEqualIID(iid, IID_IUnknown))
-            return m_inner ? m_inner->QueryInterface(iid, out) : E_NOINTERFACE;
+            return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
         *out = static_cast<IUnknown*>(this);
         AddRef();
         return S_OK;
     }
-    IFACEMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_count)); }
+    IFACEMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&count)); }
     IFACEMETHODIMP_(ULONG) Release() override
     {
-        const LONG count = ::InterlockedDecrement(&m_count);
-        if (count == 0)
+        const LONG left = ::InterlockedDecrement(&count);
+        if (left == 0)
         {
-            m_count = 1; // the inner object may call back while it goes
-            if (m_inner)
-                m_inner->Release();
-            --g_liveOuters;
+            count = 1; // the inner object may call back while it goes
+            inner.Reset();
             delete this;
         }
-        return static_cast<ULONG>(count);
+        return static_cast<ULONG>(left);
     }
 
-    volatile LONG m_count = 1;
-    IUnknown* m_inner = nullptr;
+    volatile LONG count = 1;
+    ComPtr<IUnknown> inner;
 };
 
 // One thread's random operations. It keeps an object (standalone or an aggregate) from phase to
@@ -179,6 +172,12 @@ private:
                            : !info.present,
                what);
     }
+    template <typename Interface> ComPtr<Interface> As(const ComPtr<IUnknown>& object, REFIID iid, const char* what)
+    {
+        ComPtr<Interface> result;
+        ExpectHr(S_OK, object.QueryInterface(iid, result), what);
+        return result;
+    }
     ComPtr<IClassFactory> Factory()
     {
         ComPtr<IClassFactory> factory;
@@ -205,11 +204,9 @@ private:
         const unsigned row = Pick(std::size(kInterfaces));
         const bool refused = aggregated && Pick(8) == 0;
         const IID& iid = refused ? IID_IDispatch : aggregated ? IID_IUnknown : *kInterfaces[row];
-        if (!refused && m_mode->installed)
-        {
-            g_expectedFakeCounts[0] += SUCCEEDED(g_fakeScript.createSingleSignOn);
-            g_expectedFakeCounts[1] += SUCCEEDED(m_mode->creation);
-        }
+        const bool connects = !refused && m_mode->installed;
+        g_expectedFakeCounts[0] += connects && SUCCEEDED(g_fakeScript.createSingleSignOn);
+        g_expectedFakeCounts[1] += connects && SUCCEEDED(m_mode->creation);
         ComPtr<IClassFactory> factory = Factory();
         if (!factory)
             return;
@@ -224,14 +221,11 @@ private:
                                                             : E_NOINTERFACE,
                  result, aggregated ? "aggregated CreateInstance" : "CreateInstance");
         ExpectError(refused ? nullptr : m_mode->creationError, "error information of CreateInstance");
-        Expect(!outer || outer->m_count == 1, "creating an aggregate must leave the outer object's count alone");
+        Expect(!outer || outer->count == 1, "creating an aggregate must leave the outer object's count alone");
         if (FAILED(result))
             return Expect(!created, "a failed CreateInstance must set its target null");
-        if (outer)
-            outer->m_inner = created;
-        else
-            owner = ComPtr<IUnknown>::Attach(created);
-        ExpectHr(S_OK, owner.QueryInterface(IID_IUnknown, m_object), "QueryInterface for the identity");
+        (outer ? outer->inner : owner) = ComPtr<IUnknown>::Attach(created);
+        m_object = As<IUnknown>(owner, IID_IUnknown, "QueryInterface for the identity");
         m_connected = m_mode->installed;
     }
     void CreateStandalone() { Create(false); }
@@ -245,9 +239,9 @@ private:
         ExpectHr(row < kSupportedInterfaces ? S_OK : E_NOINTERFACE, result, "QueryInterface");
         if (FAILED(result))
             return Expect(!out, "a refused QueryInterface must set its target null");
-        ComPtr<IUnknown> held = ComPtr<IUnknown>::Attach(out), identity;
-        ExpectHr(S_OK, held.QueryInterface(IID_IUnknown, identity), "QueryInterface for IUnknown");
-        Expect(identity.Get() == m_object.Get(), "every interface must lead back to the object's identity");
+        const ComPtr<IUnknown> held = ComPtr<IUnknown>::Attach(out);
+        Expect(As<IUnknown>(held, IID_IUnknown, "QueryInterface for IUnknown").Get() == m_object.Get(),
+               "every interface must lead back to the object's identity");
         if (kInterfaces[row] == &IID_ISupportErrorInfo)
             ExpectHr(S_OK,
                      static_cast<ISupportErrorInfo*>(out)->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1),
@@ -257,8 +251,7 @@ private:
     void LookUpName()
     {
         const unsigned row = Pick(std::size(kNames));
-        ComPtr<IDispatch> dispatch;
-        ExpectHr(S_OK, m_object.QueryInterface(IID_IDispatch, dispatch), "QueryInterface for IDispatch");
+        const auto dispatch = As<IDispatch>(m_object, IID_IDispatch, "QueryInterface for IDispatch");
         LPOLESTR names[] = {const_cast<LPOLESTR>(kNames[row])};
         DISPID dispid = kPoisonDispid;
         const HRESULT result =
@@ -268,7 +261,7 @@ private:
     }
 
     // What a request to this object gives in this phase; counts the component calls it makes.
-    Outcome Expected(Request request)
+    Outcome Expected(int request)
     {
         if (request == kIsInstalled)
             return {S_OK, nullptr, m_connected ? VARIANT_TRUE : VARIANT_FALSE};
@@ -290,9 +283,9 @@ private:
     // Late-bound, a failure comes back as DISP_E_EXCEPTION with the error in the exception information.
     void Call(bool lateBound)
     {
-        const Request request = static_cast<Request>(Pick(lateBound ? 3 : 4)); // Invoke always passes a result
-        ComPtr<IVRKsolutionAuthenticator1> dual;
-        ExpectHr(S_OK, m_object.QueryInterface(IID_IVRKsolutionAuthenticator1, dual), "QueryInterface for the dual");
+        const int request = static_cast<int>(Pick(lateBound ? 3 : 4)); // Invoke always passes a result
+        const auto dual =
+            As<IVRKsolutionAuthenticator1>(m_object, IID_IVRKsolutionAuthenticator1, "QueryInterface for the dual");
         if (!dual)
             return;
         const Outcome expected = Expected(request);
@@ -313,15 +306,14 @@ private:
         const HRESULT invoked = request == kIsInstalled
                                     ? InvokeWith(dual.Get(), 1, {}, &result, &exception)
                                     : InvokeWith(dual.Get(), 2, {&domain, &user}, &result, &exception);
+        const Veyrak::UniqueBstr source(exception.bstrSource), description(exception.bstrDescription),
+            helpFile(exception.bstrHelpFile);
         ExpectHr(FAILED(expected.result) ? DISP_E_EXCEPTION : S_OK, invoked, "Invoke");
         ExpectHr(expected.result, exception.scode, "Invoke's exception code");
         Expect(SUCCEEDED(invoked) ? V_VT(&result) == VT_BOOL && V_BOOL(&result) == expected.answer
                                   : expected.error && exception.bstrDescription &&
                                         std::wcscmp(exception.bstrDescription, expected.error) == 0,
                "Invoke gave a wrong result or exception description");
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
     }
     void CallEarlyBound() { Call(false); }
     void CallLateBound() { Call(true); }
@@ -441,7 +433,10 @@ TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResu
 
     std::string perKind;
     for (int kind = 0; kind < kKinds; ++kind)
+    {
+        EXPECT_LT(0, g_operations[kind].load()) << kKindNames[kind] << " never ran";
         perKind += std::string(kind ? ", " : "") + kKindNames[kind] + " " + std::to_string(g_operations[kind].load());
+    }
     std::printf("soak: %d threads, %.1f s, %lld operations (%s), private bytes %lld before, %lld after, heap bytes in "
                 "use %lld before, %lld after\n",
                 kThreads, seconds, Operations(), perKind.c_str(), before, after, heapBefore, heapAfter);
@@ -460,9 +455,7 @@ int main(int argc, char** argv)
     if (const char* text = std::getenv("VRK_SOAK_SECONDS"))
         VrkTest::g_seconds = std::atof(text);
     for (int index = 1; index + 1 < argc; ++index)
-    {
         if (std::strcmp(argv[index], "--seconds") == 0)
             VrkTest::g_seconds = std::atof(argv[index + 1]);
-    }
     return RUN_ALL_TESTS();
 }
