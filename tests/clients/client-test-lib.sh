@@ -31,12 +31,19 @@ run_windows() {
     rm -f "$capture"
 }
 
+# stop_wineserver PREFIX: ends the prefix's wineserver and waits until it is gone, which is when
+# it has written the prefix's registry files.
+stop_wineserver() {
+    WINEPREFIX=$1 wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$1 wineserver -w >/dev/null 2>&1
+}
+
 # run_windows, and then waits until the prefix's wineserver has ended, so that whatever the
 # program left running has ended too: Wine's msiexec can return before its work is done. The
 # prefix's lingering server ends first (it would never end by itself); the one that the program
 # starts ends a second after the prefix's last program.
 run_windows_to_the_end() {
-    WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1
+    stop_wineserver "$VRK_PREFIX"
     VRK_WINESERVER_LINGER=1 run_windows "$@"
     local program_status=$status
     WINEPREFIX=$VRK_PREFIX wineserver -w

@@ -28,7 +28,7 @@ readonly folder='C:\Program Files\VEYRAK\vrksolauth'
 readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
 for prefix in "$msi_prefix" "$reference_prefix"; do
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    stop_wineserver "$prefix"
     rm -rf "$prefix"
 done
 scratch=$(mktemp -d)
@@ -122,7 +122,7 @@ run_windows cscript //nologo "$(windows_path "$scratch/quit.vbs")" &
 in_prefix "$reference_prefix" run_windows cmd /c exit
 wait
 for prefix in "$msi_prefix" "$reference_prefix"; do
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    stop_wineserver "$prefix"
 done
 
 # The reference: regsvr32 of a copy of the DLL in the other prefix.
@@ -134,7 +134,7 @@ expect_status 0 "regsvr32 $reference_folder\\$(basename "$server_dll") in the ot
 in_prefix "$reference_prefix" export_registry "$scratch/reference-registered.txt"
 changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$reference_folder\\" \
     >"$scratch/regsvr32-changes.txt"
-WINEPREFIX=$reference_prefix wineserver -k >/dev/null 2>&1
+stop_wineserver "$reference_prefix"
 
 phase "msiexec /i"
 export_registry "$scratch/before.txt"
@@ -183,16 +183,15 @@ fi
 phase "use"
 run_windows "$folder\\vrkauth.exe" info
 expect_status 0 "installed vrkauth.exe info"
-expect_line "server: yes, $folder\\$(basename "$server_dll") (file exists)" "installed vrkauth.exe info"
-expect_line "registration complete" "installed vrkauth.exe info"
+expect_lines "installed vrkauth.exe info" "server: yes, $folder\\$(basename "$server_dll") (file exists)" \
+    "registration complete"
 run_windows cscript //nologo "$(windows_path "$script")" not-installed
 printf '%s\n' "$output" | sed 's/^/    | /'
 expect_status 0 "cscript $(basename "$script") not-installed"
 expect_line "all script checks passed" "the script ran to its end"
 run_windows cscript //nologo "$folder\\examples\\vbscript\\vrkauth-sample.vbs" CORP alice
 expect_status 0 "the installed VBScript sample"
-expect_line "IsInstalled: no" "the installed VBScript sample"
-expect_line "  description: Authenticate: VRKsolution not installed" "the installed VBScript sample"
+expect_lines "the installed VBScript sample" "IsInstalled: no" "  description: Authenticate: VRKsolution not installed"
 
 phase "msiexec /x"
 run_windows_to_the_end msiexec /x "$(windows_path "$package")" /qn
