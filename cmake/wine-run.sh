@@ -33,7 +33,12 @@ mkdir -p "$prefix"
     flock 9
     # The marker, not the registry files: a wineserver that was told to stop can still write
     # system.reg into a prefix that was just removed, leaving a prefix without its system.
+    # A prefix without the marker is half made (its update stamp can be there without its
+    # system files, and then wineboot would not install them): it is made again from nothing.
     if [ ! -f "$prefix/.vrk-prefix-ready" ]; then
+        wineserver -k </dev/null >/dev/null 2>&1 9>&-
+        wineserver -w </dev/null >/dev/null 2>&1 9>&-
+        find "$prefix" -mindepth 1 -maxdepth 1 ! -name .emulator-lock -exec rm -rf {} +
         "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&- && touch "$prefix/.vrk-prefix-ready"
     fi
     # Exit status 2 means a server for this prefix is already running.

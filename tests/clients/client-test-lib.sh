@@ -38,6 +38,13 @@ stop_wineserver() {
     WINEPREFIX=$1 wineserver -w >/dev/null 2>&1
 }
 
+# fresh_prefix PREFIX: removes the prefix once its server has ended, so that the next program
+# makes it anew (cmake/wine-run.sh).
+fresh_prefix() {
+    stop_wineserver "$1"
+    rm -rf "$1"
+}
+
 # run_windows, and then waits until the prefix's wineserver has ended, so that whatever the
 # program left running has ended too: Wine's msiexec can return before its work is done. The
 # prefix's lingering server ends first (it would never end by itself); the one that the program

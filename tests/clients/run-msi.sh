@@ -27,10 +27,8 @@ readonly reference_prefix=$VRK_PREFIX-regsvr32
 readonly folder='C:\Program Files\VEYRAK\vrksolauth'
 readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
-for prefix in "$msi_prefix" "$reference_prefix"; do
-    stop_wineserver "$prefix"
-    rm -rf "$prefix"
-done
+fresh_prefix "$msi_prefix"
+fresh_prefix "$reference_prefix"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; WINEPREFIX=$msi_prefix wineserver -k >/dev/null 2>&1
       WINEPREFIX=$reference_prefix wineserver -k >/dev/null 2>&1' EXIT

@@ -15,8 +15,7 @@ server_dll=$5
 assembly_manifest=$6
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
-WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1
-rm -rf "$VRK_PREFIX"
+fresh_prefix "$VRK_PREFIX"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1' EXIT
 

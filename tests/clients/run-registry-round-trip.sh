@@ -11,8 +11,7 @@ VRK_PREFIX=$2
 shift 2
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
-WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1
-rm -rf "$VRK_PREFIX"
+fresh_prefix "$VRK_PREFIX"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; WINEPREFIX=$VRK_PREFIX wineserver -k >/dev/null 2>&1' EXIT
 
