@@ -4,22 +4,34 @@
 # incrementally and put through the suite under Wine in fresh prefixes; it is killed when a
 # test fails, survives when every test passes, is invalid when it does not build, and times out
 # when the suite overruns its limit or a test hangs.
-#   scripts/mutation-check.sh [--arch x64|x86] [--full] [--only ID...] [--list FILE] [--check]
+#   scripts/mutation-check.sh [--arch x64|x86] [--full] [--kill-sets] [--tests REGEX] [--exclude REGEX]
+#                             [--only ID...] [--resume] [--list FILE] [--check] [--jobs N]
 #                             [--limit SECONDS] [--results FILE]
-# --full      also runs the reliability programs (fuzzer, soak, fault sweep), the registry round
-#             trip and the demo, which the default run leaves out for time
-# --only      runs the named mutations only (every entry is still checked against the sources)
-# --check     only checks the list against the sources
-# --limit     the time limit of one mutation's test run (default 600 s)
+# --full       also runs the reliability programs (fuzzer, soak, fault sweep), the registry round
+#              trip and the demo, which the default run leaves out for time
+# --kill-sets  runs every selected test against each mutation instead of stopping at the first
+#              failure, and reports every test that fails (the mutation's kill set); the results
+#              then say, per test program and script, which mutations it kills and which of
+#              them nothing else kills, and which tests alone kill a mutation
+# --tests      runs only the tests that this CTest regular expression matches
+# --exclude    also leaves out the tests that this CTest regular expression matches
+# --only       runs the named mutations only (every entry is still checked against the sources)
+# --resume     keeps the rows already in the results of an interrupted run of the same sources
+#              and selection, and runs only the mutations that have none
+# --check      only checks the list against the sources
+# --jobs       how many tests CTest runs at once in a kill-set run (tests that share a prefix
+#              still wait for each other); default 1
+# --limit      the time limit of one mutation's test run (default 600 s, 1200 s with --kill-sets)
 # The scratch copy, its build tree, one log per mutation and the results (a Markdown table,
-# results-ARCH.md, and a tab-separated results-ARCH.tsv) are in build/mutation.
+# results-ARCH.md, and a tab-separated results-ARCH.tsv, written a row at a time) are in
+# build/mutation.
 #
 # The list: one mutation a line, "ID | FILE | TEXT | REPLACEMENT | FAULT [| FIRST]". TEXT must
 # occur exactly once in FILE. In TEXT and REPLACEMENT "\n" is a line break, "\|" a bar and "\\"
 # a backslash (so a C++ "\n" is written "\\n"); whitespace around a field is not part of it.
 # FIRST optionally names (a CTest regular expression) the tests to run before the rest; without
 # it, the tests of the mutated file's subsystem go first. Order changes only how soon a killed
-# mutation stops, never which tests a surviving one passes.
+# mutation stops, never which tests a surviving one passes; a kill-set run ignores it.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VRK_BUILD_DIR:-$root/build}
@@ -28,15 +40,25 @@ build=${VRK_BUILD_DIR:-$root/build}
 
 arch=x64
 full=0
+kill_sets=0
+resume=0
 check_only=0
 only=()
 list=$root/scripts/mutations.list
-limit=600
+limit=""
+jobs=1
 results=""
+tests_regex=""
+extra_exclude=""
 while [ $# -gt 0 ]; do
     case $1 in
         --arch) arch=$2; shift 2 ;;
         --full) full=1; shift ;;
+        --kill-sets) kill_sets=1; shift ;;
+        --resume) resume=1; shift ;;
+        --tests) tests_regex=$2; shift 2 ;;
+        --exclude) extra_exclude=$2; shift 2 ;;
+        --jobs) jobs=$2; shift 2 ;;
         --check) check_only=1; shift ;;
         --list) list=$(realpath "$2"); shift 2 ;;
         --limit) limit=$2; shift 2 ;;
@@ -45,7 +67,7 @@ while [ $# -gt 0 ]; do
             shift
             while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do only+=("$1"); shift; done
             ;;
-        -h | --help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h | --help) sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "mutation-check.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -54,6 +76,7 @@ case $arch in
     x64) toolchain=$root/cmake/toolchain-x86_64-w64-mingw32.cmake ;;
     *) echo "mutation-check.sh: unknown architecture '$arch' (x86 or x64)" >&2; exit 2 ;;
 esac
+[ -n "$limit" ] || limit=$((kill_sets ? 1200 : 600))
 if ! can_run_architecture "$arch"; then
     echo "mutation-check.sh: $arch programs cannot run here ($cannot_run_reason)" >&2
     exit 2
@@ -67,14 +90,23 @@ results=${results:-$work/results-$arch.md}
 tsv=${results%.md}.tsv
 mkdir -p "$work" "$logs"
 
-# Tests that no source mutation can tell apart: formatting (a fault is not a style question),
-# the harness's own crash probe and the package layout.
-exclude='^(Sources\.AreFormatted|Harness\.|Package\.)'
-excluded_note="left out always: the format check, the harness self-test and the package layout (no mutation can change their verdict)"
+# Tests that no source mutation can tell apart: formatting (a fault is not a style question)
+# and the harness's own crash probe, which runs no code of the project.
+exclude='^(Sources\.AreFormatted|Harness\.)'
+excluded_note="left out always: the format check and the harness self-test (no mutation can change their verdict)"
 if [ "$full" -eq 0 ]; then
     exclude+='|^(faults|script_fuzzer|soak_tests)\.|^Registry\.RegisterThenUnregister|^Demo\.'
     excluded_note+="; left out for time (--full runs them): the script fuzzer, the soak, the allocation fault sweep, the registry round trip and the demo"
 fi
+if [ -n "$extra_exclude" ]; then
+    exclude+="|$extra_exclude"
+    excluded_note+="; left out on request: $extra_exclude"
+fi
+selection_note="every test"
+[ -z "$tests_regex" ] || selection_note="the tests matching $tests_regex"
+# ctest_select: the CTest arguments that choose this run's tests.
+ctest_select=(-E "$exclude")
+[ -z "$tests_regex" ] || ctest_select+=(-R "$tests_regex")
 
 # --- the list ---------------------------------------------------------------------------
 # Parsed once by perl into NUL-separated records: id, file, text, replacement, fault, first.
@@ -198,7 +230,7 @@ if [ ! -f "$tree/CMakeCache.txt" ]; then
 fi
 build_tree() { nice cmake --build "$tree" -j"$(nproc)"; }
 
-# run_suite LOG FIRST: the suite, FIRST's tests before the rest, stopping at the first failure.
+# run_suite LOG FIRST: the selected tests, FIRST's before the rest, stopping at the first failure.
 # Returns 0 when every test passed, 1 on a failure, 3 when a test or the whole run timed out.
 run_suite() {
     local log=$1 first=$2 rc=0 deadline
@@ -207,13 +239,13 @@ run_suite() {
     : >"$log"
     if [ -n "$first" ]; then
         nice timeout --kill-after=20 "$limit" ctest --test-dir "$tree" --output-on-failure --stop-on-failure \
-            -R "$first" -E "$exclude" >>"$log" 2>&1 || rc=$?
+            -R "$first" "${ctest_select[@]}" >>"$log" 2>&1 || rc=$?
     fi
     if [ "$rc" -eq 0 ] && [ $((deadline - SECONDS)) -gt 0 ]; then
-        local rest_exclude=$exclude
-        [ -z "$first" ] || rest_exclude+="|$first"
+        local rest=("${ctest_select[@]}")
+        [ -z "$first" ] || rest[1]+="|$first"
         nice timeout --kill-after=20 $((deadline - SECONDS)) ctest --test-dir "$tree" --output-on-failure \
-            --stop-on-failure -E "$rest_exclude" >>"$log" 2>&1 || rc=$?
+            --stop-on-failure "${rest[@]}" >>"$log" 2>&1 || rc=$?
     elif [ "$rc" -eq 0 ]; then
         rc=124
     fi
@@ -232,10 +264,25 @@ run_suite() {
     return 0
 }
 
-# The first test that failed, as CTest lists it.
-failed_test() {
-    sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Exception\|Not Run\).*/\1/p' "$1" | head -n 1
+# run_kill_set LOG: every selected test, whatever fails. Returns 0 when every test passed, 1 when
+# some failed (failed_tests lists them), 3 when the run overran its limit before it ended.
+run_kill_set() {
+    local log=$1 rc=0
+    fresh_prefixes
+    nice timeout --kill-after=20 "$limit" ctest --test-dir "$tree" --output-on-failure -j"$jobs" \
+        "${ctest_select[@]}" >"$log" 2>&1 || rc=$?
+    stop_wine
+    [ "$rc" -ne 124 ] && [ "$rc" -ne 137 ] || return 3
+    grep -q '100% tests passed' "$log" && [ "$rc" -eq 0 ] && return 0
+    return 1
 }
+
+# The tests that failed, as CTest lists them at the end of its run, in run order; a test that
+# hung is marked "(timeout)".
+failed_tests() {
+    perl -ne 'print $1, ($2 eq "Timeout" ? " (timeout)" : ""), "\n" if /^\s*\d+ - (.*) \(([^()]*)\)\s*$/' "$1"
+}
+failed_test() { failed_tests "$1" | head -n 1; }
 
 subsystem_tests() {
     case $1 in
@@ -259,13 +306,13 @@ if ! build_tree >"$logs/baseline-build.log" 2>&1; then
 fi
 # A suite that fails unmutated measures nothing. Its pass is remembered for these very sources
 # and this selection of tests.
-fingerprint=$( (cd "$src" && git -C "$root" ls-files -z | xargs -0 sha1sum; echo "$exclude") | sha1sum | cut -c1-40)
+fingerprint=$( (cd "$src" && git -C "$root" ls-files -z | xargs -0 sha1sum; echo "$exclude $tests_regex") | sha1sum | cut -c1-40)
 if [ "$(cat "$work/baseline-$arch.ok" 2>/dev/null)" = "$fingerprint" ]; then
     echo "== the unmutated suite passed before on these sources; not run again"
 else
     echo "== the unmutated suite"
     start=$SECONDS
-    run_suite "$logs/baseline.log" ""
+    if [ "$kill_sets" -eq 1 ]; then run_kill_set "$logs/baseline.log"; else run_suite "$logs/baseline.log" ""; fi
     status=$?
     if [ "$status" -ne 0 ]; then
         tail -n 40 "$logs/baseline.log"
@@ -277,12 +324,27 @@ else
 fi
 
 # --- the mutations -----------------------------------------------------------------------
-outcomes=() seconds=() killers=()
+# One row a mutation, written as soon as it is known, so that an interrupted run can resume:
+# id, file, outcome, seconds, and the tests that failed ("; " between them; in a run that stops
+# at the first failure, that one test).
+mode=$([ "$kill_sets" -eq 1 ] && echo kill-sets || echo first-failure)
+tsv_header="# sources $fingerprint, $mode; $excluded_note; $selection_note"
+declare -A done_rows=()
+if [ "$resume" -eq 1 ] && [ -f "$tsv" ] && [ "$(head -n 1 "$tsv")" = "$tsv_header" ]; then
+    while IFS=$'\t' read -r id _; do
+        [ "${id:0:1}" = "#" ] || [ "$id" = id ] || done_rows[$id]=1
+    done <"$tsv"
+    echo "== resuming: ${#done_rows[@]} mutations already have results in $tsv"
+else
+    printf '%s\nid\tfile\toutcome\tseconds\tfailing_tests\n' "$tsv_header" >"$tsv"
+fi
+
 total=${#selected[@]}
 number=0
 for i in "${selected[@]}"; do
     number=$((number + 1))
     id=${ids[$i]} file=${files[$i]}
+    [ -z "${done_rows[$id]:-}" ] || continue
     log=$logs/$id.log
     start=$SECONDS
     printf '[%d/%d] %-34s ' "$number" "$total" "$id"
@@ -294,7 +356,7 @@ for i in "${selected[@]}"; do
         'my $p = index($_, $ENV{TEXT}); substr($_, $p, length $ENV{TEXT}) = $ENV{REPLACEMENT} if $p >= 0;' "$src/$file"
     touch "$src/$file"
 
-    killer=""
+    killers=""
     {
         echo "# $id: ${faults[$i]}"
         echo "# $file"
@@ -303,63 +365,40 @@ for i in "${selected[@]}"; do
     if ! timeout 900 nice cmake --build "$tree" -j"$(nproc)" >>"$log" 2>&1; then
         outcome=invalid
     else
-        first=${firsts[$i]:-$(subsystem_tests "$file")}
-        run_suite "$log.tests" "$first"
+        if [ "$kill_sets" -eq 1 ]; then
+            run_kill_set "$log.tests"
+        else
+            first=""
+            [ -n "$tests_regex" ] || first=${firsts[$i]:-$(subsystem_tests "$file")}
+            run_suite "$log.tests" "$first"
+        fi
         case $? in
             0) outcome=survived ;;
-            1) outcome=killed; killer=$(failed_test "$log.tests") ;;
-            *) outcome="timed out"; killer=$(failed_test "$log.tests") ;;
+            1) outcome=killed ;;
+            *) outcome="timed out" ;;
         esac
+        if [ "$kill_sets" -eq 1 ]; then
+            killers=$(failed_tests "$log.tests" | paste -sd ';' | sed 's/;/; /g')
+        else
+            killers=$(failed_test "$log.tests")
+        fi
+        # A kill set made only of tests that hung is a time-out.
+        [ "$outcome" != killed ] || [ -n "$(failed_tests "$log.tests" | grep -v ' (timeout)$')" ] ||
+            outcome="timed out"
         cat "$log.tests" >>"$log"
         rm -f "$log.tests"
     fi
     restore_current
     elapsed=$((SECONDS - start))
-    outcomes[$i]=$outcome seconds[$i]=$elapsed killers[$i]=$killer
-    printf '%-9s %4d s  %s\n' "$outcome" "$elapsed" "$killer"
+    printf '%s\t%s\t%s\t%d\t%s\n' "$id" "$file" "$outcome" "$elapsed" "$killers" >>"$tsv"
+    printf '%-9s %4d s  %s\n' "$outcome" "$elapsed" "$(printf '%s' "$killers" | cut -c1-100)"
 done
 
 # --- the results -------------------------------------------------------------------------
-killed=0 survived=0 invalid=0 timedout=0 time_sum=0
-for i in "${selected[@]}"; do
-    case ${outcomes[$i]} in
-        killed) killed=$((killed + 1)) ;;
-        survived) survived=$((survived + 1)) ;;
-        invalid) invalid=$((invalid + 1)) ;;
-        *) timedout=$((timedout + 1)) ;;
-    esac
-    time_sum=$((time_sum + seconds[$i]))
-done
-valid=$((killed + survived + timedout))
-average=$((total > 0 ? time_sum / total : 0))
-{
-    echo "# Mutation check, $arch, $(date -u '+%Y-%m-%d %H:%M UTC')"
-    echo
-    echo "Sources: $(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD || echo ' with uncommitted changes'); $excluded_note."
-    echo
-    echo "| id | file | fault | outcome | s | first failing test |"
-    echo "|---|---|---|---|---|---|"
-    for i in "${selected[@]}"; do
-        printf '| %s | %s | %s | %s | %d | %s |\n' "${ids[$i]}" "${files[$i]}" "${faults[$i]//|/\\|}" \
-            "${outcomes[$i]}" "${seconds[$i]}" "${killers[$i]}"
-    done
-    echo
-    echo "Killed $killed of $valid valid mutations; $survived survived, $timedout timed out, $invalid invalid (did not build)."
-    echo "Average time per mutation: $average s (build and suite)."
-} >"$results"
-{
-    printf 'id\tfile\toutcome\tseconds\tfirst_failing_test\n'
-    for i in "${selected[@]}"; do
-        printf '%s\t%s\t%s\t%d\t%s\n' "${ids[$i]}" "${files[$i]}" "${outcomes[$i]}" "${seconds[$i]}" "${killers[$i]}"
-    done
-} >"$tsv"
-
-echo
-echo "== survivors"
-for i in "${selected[@]}"; do
-    [ "${outcomes[$i]}" = survived ] && printf '   %-34s %s: %s\n' "${ids[$i]}" "${files[$i]}" "${faults[$i]}"
-done
-echo
-echo "killed $killed of $valid valid mutations ($survived survived, $timedout timed out, $invalid invalid); average ${average} s per mutation"
+sources="$(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD || echo ' with uncommitted changes')"
+"$root/scripts/mutation-report.pl" --arch "$arch" --sources "$sources" --mode "$mode" \
+    --note "$excluded_note; $selection_note" "$parsed" "$tsv" >"$results"
+sed -n '/^## Survivors/,$p' "$results" | head -n 40
+sed -n 's/^Killed \(.*\)/killed \1/p' "$results"
 echo "results: $results"
-[ "$survived" -eq 0 ] && [ "$timedout" -eq 0 ] && [ "$invalid" -eq 0 ]
+! grep -Eq $'\t(survived|timed out|invalid)\t' "$tsv"
