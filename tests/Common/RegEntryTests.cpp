@@ -59,15 +59,9 @@ protected:
     {
         return RegEntry(RegHive::CurrentUser, ScratchPath(), name, sam);
     }
-    // The stored type and bytes, as the platform holds them.
     std::pair<DWORD, std::string> RawValue(const std::string& name) const
     {
-        char data[256];
-        DWORD size = sizeof data;
-        DWORD type = REG_NONE;
-        if (::RegQueryValueExA(ScratchKey(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size))
-            return {REG_NONE, "<missing>"};
-        return {type, std::string(data, size)};
+        return VrkTest::ReadRawValue(HKEY_CURRENT_USER, ScratchPath(), name);
     }
 };
 

@@ -8,7 +8,6 @@
 #include "LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -33,11 +32,9 @@ protected:
     std::string Below(const std::string& below) const { return ScratchPath() + (below.empty() ? "" : "\\") + below; }
     std::string FullPath(const std::string& below = "") const { return "HKEY_CURRENT_USER\\" + Below(below); }
     bool ScratchHas(const std::string& below) const { return KeyExists(HKEY_CURRENT_USER, Below(below)); }
-    // Creates the scratch subkey if need be, and a text value in it.
     void SetRawValue(const std::string& below, const char* name, const char* text = "x") const
     {
-        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, Below(below).c_str(), name, REG_SZ, text,
-                                                   static_cast<DWORD>(strlen(text) + 1)));
+        VrkTest::WriteString(HKEY_CURRENT_USER, Below(below), name, text);
     }
 };
 
@@ -154,8 +151,8 @@ TEST_F(RegKeyTest, DeleteKey_DirectlyUnderTheHive_EmptiesTheKeyThenFails_AndTheH
     // Named to come first among the hive's subkeys, where emptying the whole hive would begin.
     const std::string topLevel = "!VrkTestsTopLevel";
     RegKey key(RegHive::CurrentUser, topLevel, RegSam::KeyAllAccess);
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, (topLevel + "\\Child").c_str(), "v", REG_SZ, "", 1));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, topLevel.c_str(), "v", REG_SZ, "", 1));
+    VrkTest::WriteString(HKEY_CURRENT_USER, topLevel + "\\Child", "v", "");
+    VrkTest::WriteString(HKEY_CURRENT_USER, topLevel, "v", "");
 
     RegKey hive("HKEY_CURRENT_USER\\", RegSam::KeyAllAccess);
     ExpectLegacyFailure(kTopLevelDelete, [&] { hive.DeleteKey(); });

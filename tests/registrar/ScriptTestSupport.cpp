@@ -42,14 +42,10 @@ void ScriptTest::RunCases(const std::vector<ScriptCase>& cases)
             const size_t colon = line.find(':'), equals = line.find("=S:");
             const std::string path = line.substr(0, colon), name = line.substr(colon + 1, equals - colon - 1);
             const std::string key = ScratchPath() + (path == "." ? "" : "\\" + path);
-            CreateKey(HKEY_CURRENT_USER, key);
-            if (colon != std::string::npos)
-            {
-                ASSERT_EQ(ERROR_SUCCESS,
-                          ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name == "@" ? nullptr : name.c_str(),
-                                            REG_SZ, line.c_str() + equals + 3,
-                                            static_cast<DWORD>(line.size() - equals - 2)));
-            }
+            if (colon == std::string::npos)
+                CreateKey(HKEY_CURRENT_USER, key);
+            else
+                WriteString(HKEY_CURRENT_USER, key, name == "@" ? "" : name, line.substr(equals + 3));
         }
         if (row.pass == Pass::RoundTrip)
         {

@@ -143,6 +143,34 @@ std::string ReadString(HKEY root, const std::string& path, const std::string& na
     return std::string(data.data());
 }
 
+std::pair<DWORD, std::string> ReadRawValue(HKEY root, const std::string& path, const std::string& name)
+{
+    Veyrak::UniqueHkey key;
+    std::vector<char> data(65536);
+    DWORD size = static_cast<DWORD>(data.size()), type = REG_NONE;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+        ::RegQueryValueExA(key.get(), name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return {REG_NONE, "<missing>"};
+    return {type, std::string(data.data(), size)};
+}
+
+void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
+{
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetKeyValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), type, data, size));
+}
+
+void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
+{
+    WriteValue(root, path, name, REG_DWORD, &value, sizeof value);
+}
+
+void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text)
+{
+    WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
 void SetProductInstalled(bool installed)
 {
     if (installed)

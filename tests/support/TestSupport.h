@@ -14,6 +14,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 namespace VrkTest
 {
@@ -53,6 +54,12 @@ void DeleteTree(HKEY root, const std::string& path);
 void CreateKey(HKEY root, const std::string& path);
 // The string value (or the default value for an empty name); "<missing>" when absent.
 std::string ReadString(HKEY root, const std::string& path, const std::string& name = "");
+// The stored type and bytes of a value, as the platform holds them; {REG_NONE, "<missing>"} when absent.
+std::pair<DWORD, std::string> ReadRawValue(HKEY root, const std::string& path, const std::string& name);
+// Creates root\path if need be and sets a value there (the default value for an empty name).
+void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
+void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
+void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text);
 
 // Everything below a key as lines, one per key ("A\\B") and per value ("A\\B:Name=S:text"), where
 // "." is the key itself and "@" a default value; D values in decimal, B values in lowercase hex.
