@@ -1,5 +1,5 @@
-// SimulatorTestSupport.h: vrksimulator.dll through its exports, registry writers, and a fixture
-// that gives each test empty simulator settings and no simulator registration.
+// SimulatorTestSupport.h: vrksimulator.dll through its exports, its settings written as an administrator
+// would, and a fixture that gives each test empty simulator settings and no simulator registration.
 #pragma once
 
 #include "support/ServerDll.h"
@@ -54,25 +54,6 @@ protected:
         DeleteTree(HKEY_LOCAL_MACHINE, kSimulatorKeyPath);
     }
 };
-
-// Creates root\path and sets a value there (the default value for an empty name).
-inline void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
-                       DWORD size)
-{
-    Veyrak::UniqueHkey key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, type,
-                                              static_cast<const BYTE*>(data), size));
-}
-inline void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
-{
-    WriteValue(root, path, name, REG_DWORD, &value, sizeof value);
-}
-inline void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text)
-{
-    WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
 
 // The simulator's own settings, written as an administrator would.
 inline std::string SettingsKey(const std::string& child)

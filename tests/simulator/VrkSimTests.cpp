@@ -1,145 +1,177 @@
-// Tests of vrksim.exe, run as a child process with its output captured. They also show the user
-// directory's behaviour, which vrksim.exe passes on unchanged.
+// Tests of vrksim's command (RunAdminCommand) against scratch settings, as tables of command lines
+// with their exit codes and output, and the settings they leave; then one run of vrksim.exe itself.
 #include "SimulatorTestSupport.h"
 
+#include "simulator/AdminCommand.h"
 #include "simulator/FaultRehearsal.h"
 
-#include <algorithm>
+#include <sstream>
 
 using namespace VrkTest;
+using namespace Veyrak::Simulator;
 
 namespace
 {
 
-// Reads a pipe to its end, without carriage returns.
-std::string Drain(HANDLE pipe)
-{
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
-}
-
+// A command line split at blanks ('' is an empty word) and what it must give; "*" is any output but
+// none. Failures explain themselves on standard error, wrong usage with a hint.
 struct Step
 {
     std::string arguments;
-    DWORD exitCode;
-    const char* out; // nullptr: any output but none
+    int exitCode;
+    std::string out = "";
 };
 
-// Runs "vrksim <arguments>" for each step in order. Failures explain themselves on standard error,
-// wrong usage with a hint.
-void ExpectRuns(std::initializer_list<Step> steps)
+class VrkSimTest : public ScratchKeyTest
 {
-    for (const Step& step : steps)
+protected:
+    void Run(std::initializer_list<Step> steps, const std::string& below = "")
     {
-        SCOPED_TRACE("vrksim " + step.arguments);
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        Veyrak::UniqueHandle reader[2], writer[2];
-        for (int index = 0; index < 2; ++index)
-            EXPECT_TRUE(::CreatePipe(reader[index].put(), writer[index].put(), &inherit, 0) &&
-                        ::SetHandleInformation(reader[index].get(), HANDLE_FLAG_INHERIT, 0));
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writer[0].get();
-        startup.hStdError = writer[1].get();
-        std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" " + step.arguments;
-        PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(
-            ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-            << "cannot start vrksim.exe, error " << ::GetLastError();
-        const Veyrak::UniqueHandle process(started.hProcess), thread(started.hThread);
-        // Our copies of the write ends go first, so that the reads end with the program.
-        writer[0].reset();
-        writer[1].reset();
-        const std::string out = Drain(reader[0].get()), err = Drain(reader[1].get());
-        DWORD exitCode = 0xdeadbeef; // stays if it never started: the calls below fail at once
-        ::WaitForSingleObject(process.get(), INFINITE);
-        ::GetExitCodeProcess(process.get(), &exitCode);
-
-        EXPECT_EQ(step.exitCode, exitCode) << err;
-        if (step.out)
-            EXPECT_EQ(step.out, out);
-        else
-            EXPECT_NE("", out);
-        EXPECT_EQ(step.exitCode == 0 ? std::string::npos : 0, err.find("vrksim: ")) << err;
-        EXPECT_EQ(step.exitCode == 2, err.find("vrksim --help") != std::string::npos) << err;
+        const SettingsLocation location{HKEY_CURRENT_USER, Widen(ScratchPath() + below)};
+        for (const Step& step : steps)
+        {
+            SCOPED_TRACE("vrksim " + step.arguments);
+            std::vector<std::wstring> words;
+            std::istringstream stream(step.arguments);
+            for (std::string word; stream >> word;)
+                words.push_back(word == "''" ? L"" : Widen(word));
+            CommandOutput output;
+            EXPECT_EQ(step.exitCode, RunAdminCommand(words, output, location));
+            if (step.out == "*")
+                EXPECT_NE(L"", output.out);
+            else
+                EXPECT_EQ(Widen(step.out), output.out);
+            const std::string err = ::testing::PrintToString(output.err);
+            EXPECT_EQ(step.exitCode == 0 ? std::wstring::npos : 0, output.err.find(L"vrksim: ")) << err;
+            EXPECT_EQ(step.exitCode == kExitUsage, output.err.find(L"vrksim --help") != std::wstring::npos) << err;
+        }
     }
-}
+    // The values in the settings, as RegistryTree lines (decimal numbers).
+    std::multiset<std::string> Settings() const
+    {
+        std::multiset<std::string> values;
+        for (const std::string& line : RegistryTree(HKEY_CURRENT_USER, ScratchPath()))
+            if (line.find(':') != std::string::npos)
+                values.insert(line);
+        return values;
+    }
+};
 
-using VrkSimTest = SimulatorTest;
+using Values = std::multiset<std::string>;
 
 } // namespace
 
 TEST_F(VrkSimTest, WrongUsage_ExitsWithTwoAndChangesNothing)
 {
-    ExpectRuns({{"--help", 0, nullptr}, {"users add CORP " + std::string(256, 'a'), 2, ""}});
-    for (const char* arguments :
-         {"", "frobnicate", "users", "users add CORP", "users add CORP anna extra", "users add CORP anna --enabled",
-          "users add CORP\\SUB anna", "users add \"\" anna", "users add CORP \"\"", "users remove CORP",
-          "users list A B", "fault set AuthenticateUser", "fault set Authenticate 0x80004005",
-          "fault set AuthenticateUser 80004005", "fault set AuthenticateUser 0x8000400G",
-          "fault set AuthenticateUser 0x00000001", "fault clear Nothing"})
-        ExpectRuns({{arguments, 2, ""}});
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSimulatorKeyPath));
+    Run({{"--help", 0, "*"}, {"users add CORP " + std::string(256, 'a'), 2}});
+    for (const char* arguments : {"",
+                                  "frobnicate",
+                                  "users",
+                                  "users add CORP",
+                                  "users add CORP anna extra",
+                                  "users add CORP anna --enabled",
+                                  "users add CORP\\SUB anna",
+                                  "users add '' anna",
+                                  "users add CORP ''",
+                                  "users remove CORP",
+                                  "users list A B",
+                                  "fault",
+                                  "fault set AuthenticateUser",
+                                  "fault set Authenticate 0x80004005",
+                                  "fault set AuthenticateUser 80004005",
+                                  "fault set AuthenticateUser 0x8000400G",
+                                  "fault set AuthenticateUser 0x800040050",
+                                  "fault set AuthenticateUser 0x00000001",
+                                  "fault clear Nothing",
+                                  "fault list all"})
+        Run({{arguments, kExitUsage}});
+    EXPECT_EQ(Values{}, Settings());
 }
 
 TEST_F(VrkSimTest, Users_AddSwitchListAndRemoveMatchingNamesCaseInsensitively)
 {
-    ExpectRuns({{"users list", 0, ""},
-                {"users add CORP anna", 0, "Added CORP\\anna (enabled).\n"},
-                {"users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n"},
-                {"users add corp Bob", 0, "Added corp\\Bob (enabled).\n"},
-                {"users add CORP ANNA --disabled", 0, "Updated CORP\\ANNA (disabled).\n"},
-                {"users list", 0, "CORP\\anna disabled\nCORP\\Bob enabled\nWest\\zoe disabled\n"},
-                {"users enable corp ANNA", 0, "Enabled corp\\ANNA.\n"},
-                {"users disable CORP bob", 0, "Disabled CORP\\bob.\n"},
-                {"users enable CORP nobody", 1, ""},
-                {"users disable OTHER anna", 1, ""},
-                {"users remove CORP \"\"", 1, ""},
-                {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
-                {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
-                {"users remove West zoe", 1, ""},
-                {"users list West", 1, ""},
-                {"users add CORP " + std::string(255, 'a'), 0, nullptr},
-                {"users remove CORP " + std::string(255, 'A'), 0, nullptr}});
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\anna")));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Users\\West")));
+    Run({{"users list", 0},
+         {"users add CORP anna", 0, "Added CORP\\anna (enabled).\n"},
+         {"users add West zoe --disabled", 0, "Added West\\zoe (disabled).\n"},
+         {"users add corp Bob", 0, "Added corp\\Bob (enabled).\n"},
+         {"users add CORP ANNA --disabled", 0, "Updated CORP\\ANNA (disabled).\n"},
+         {"users list", 0, "CORP\\anna disabled\nCORP\\Bob enabled\nWest\\zoe disabled\n"},
+         {"users enable corp ANNA", 0, "Enabled corp\\ANNA.\n"},
+         {"users disable CORP bob", 0, "Disabled CORP\\bob.\n"},
+         {"users enable CORP nobody", kExitNotFound},
+         {"users disable OTHER anna", kExitNotFound},
+         {"users remove CORP ''", kExitNotFound},
+         {"users list corp", 0, "CORP\\anna enabled\nCORP\\Bob disabled\n"},
+         {"users remove West ZOE", 0, "Removed West\\ZOE.\n"},
+         {"users remove West zoe", kExitNotFound},
+         {"users list West", kExitNotFound},
+         {"users add CORP " + std::string(255, 'a'), 0, "Added CORP\\" + std::string(255, 'a') + " (enabled).\n"},
+         {"users remove CORP " + std::string(255, 'A'), 0, "Removed CORP\\" + std::string(255, 'A') + ".\n"}});
+    EXPECT_EQ((Values{"Users\\CORP\\anna:Enabled=D:1", "Users\\CORP\\Bob:Enabled=D:0"}), Settings());
 }
 
-TEST_F(VrkSimTest, Faults_SetListAndClear)
+TEST_F(VrkSimTest, Faults_SetListAndClear_AndOnlyFailuresOfKnownOperationsAreSettings)
 {
-    ExpectRuns({{"fault clear", 0, "Cleared all faults.\n"},
-                {"fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n"},
-                {"fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n"},
-                {"fault list", 0, "CreateComponent 0x80040154\nAuthenticateUser 0x80004005\n"},
-                {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
-                {"fault clear authenticateUser", 1, ""},
-                {"fault list", 0, "CreateComponent 0x80040154\n"},
-                {"fault clear", 0, "Cleared all faults.\n"},
-                {"fault list", 0, ""}});
-}
+    Run({{"fault clear", 0, "Cleared all faults.\n"},
+         {"fault set authenticateuser 0x80004005", 0, "AuthenticateUser will fail with 0x80004005.\n"},
+         {"fault set CreateComponent 0x80040154", 0, "CreateComponent will fail with 0x80040154.\n"},
+         {"fault set CreateUserHandle 0x8007052e", 0, "CreateUserHandle will fail with 0x8007052E.\n"},
+         {"fault list", 0, "CreateComponent 0x80040154\nCreateUserHandle 0x8007052E\nAuthenticateUser 0x80004005\n"},
+         {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
+         {"fault clear authenticateUser", kExitNotFound},
+         {"fault list", 0, "CreateComponent 0x80040154\nCreateUserHandle 0x8007052E\n"}});
+    EXPECT_EQ((Values{"Faults:CreateComponent=D:2147746132", "Faults:CreateUserHandle=D:2147943726"}), Settings());
+    Run({{"fault clear", 0, "Cleared all faults.\n"}, {"fault list", 0}});
+    EXPECT_EQ(Values{}, Settings());
 
-// vrksim's parser refuses these first; the settings refuse them too for any other writer.
-TEST_F(VrkSimTest, SetFault_RefusesSuccessCodesAndUnknownOperationsAndWritesNothing)
-{
-    const Veyrak::Simulator::FaultRehearsal faults;
+    // The command refuses these first; the settings refuse them too for any other writer.
+    const FaultRehearsal faults({HKEY_CURRENT_USER, Widen(ScratchPath())});
     for (HRESULT code : {S_OK, S_FALSE, static_cast<HRESULT>(0x7FFFFFFF)})
         EXPECT_HR(E_INVALIDARG, faults.SetFault(L"AuthenticateUser", code));
     EXPECT_HR(E_INVALIDARG, faults.SetFault(L"Nothing", E_FAIL));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SettingsKey("Faults")));
+    EXPECT_EQ(Values{}, Settings());
 }
 
 TEST_F(VrkSimTest, RegistryRefusal_ExitsWithThree)
 {
     // No lasting key can be made below a volatile one.
-    CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\VEYRAK Corporation");
     Veyrak::UniqueHkey key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSimulatorKeyPath, 0, nullptr, REG_OPTION_VOLATILE,
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(ScratchKey(), "Volatile", 0, nullptr, REG_OPTION_VOLATILE,
                                                KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
-    ExpectRuns({{"users add CORP anna", 3, ""}, {"fault set AuthenticateUser 0x80004005", 3, ""}});
+    Run({{"users add CORP anna", 3}, {"fault set AuthenticateUser 0x80004005", 3}}, "\\Volatile");
+}
+
+// What only the program does: an empty word from its command line, a problem on standard error in
+// CR LF lines, and the command's exit code.
+TEST(VrkSimExe, DecodesItsCommandLineAndWritesEachStreamWithItsExitCode)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    Veyrak::UniqueHandle reader[2], writer[2];
+    for (int index = 0; index < 2; ++index)
+        ASSERT_TRUE(::CreatePipe(reader[index].put(), writer[index].put(), &inherit, 0) &&
+                    ::SetHandleInformation(reader[index].get(), HANDLE_FLAG_INHERIT, 0));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writer[0].get();
+    startup.hStdError = writer[1].get();
+    std::string commandLine = "\"" + ProgramDirectory() + "vrksim.exe\" users remove CORP \"\"";
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(
+        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        << "cannot start vrksim.exe, error " << ::GetLastError();
+    const Veyrak::UniqueHandle process(started.hProcess), thread(started.hThread);
+    writer[0].reset(); // so that the reads end with the program
+    writer[1].reset();
+    std::string output[2];
+    char buffer[256];
+    DWORD got = 0, exitCode = 0xdeadbeef;
+    for (int index = 0; index < 2; ++index)
+        while (::ReadFile(reader[index].get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+            output[index].append(buffer, got);
+    ::WaitForSingleObject(process.get(), INFINITE);
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(DWORD(kExitNotFound), exitCode);
+    EXPECT_EQ("", output[0]);
+    EXPECT_EQ("vrksim: no user CORP\\ in the directory\r\n", output[1]);
 }
