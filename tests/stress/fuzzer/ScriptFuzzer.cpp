@@ -1,9 +1,9 @@
 // ScriptFuzzer.cpp: runs generated and mutated registration scripts through the interpreter,
 // with every registry root redirected into a sandbox, and checks each run in both directions.
 //   script_fuzzer.exe [--cases N] [--seconds S] [--seed N] [gtest options]
-//   script_fuzzer.exe --replay FILE
-// Case i of a test uses seed N + i; "--seed <that> --cases 1" with the test's filter reproduces
-// it, and a failing input is also kept as fuzz-<test>-<seed>.rgs in the working directory.
+// Case i of a test uses seed N + i and prints it before it runs, so that a case that hangs until
+// the test's timeout is the last seed printed; "--seed <that> --cases 1" with the test's filter
+// reproduces it, and a failing input is also kept as fuzz-<test>-<seed>.rgs in the working directory.
 #include "ScriptGenerator.h"
 
 #include "registrar/Registrar.h"
@@ -11,12 +11,10 @@
 #include "support/TestSupport.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 
 using namespace VrkTest;
 using namespace VrkFuzz;
@@ -28,38 +26,8 @@ namespace
 double g_cases = 2000, g_seconds = 15, g_seed = 1; // per test; --cases, --seconds and --seed change them
 
 constexpr const char* kSandboxPath = "Software\\VrkFuzz";
-constexpr DWORD kCaseDeadlineMs = 10000;
 const HKEY kRedirectedRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                                  HKEY_CURRENT_CONFIG};
-
-// The case in progress, for the watchdog: a case that runs past its deadline is kept and ends
-// the program, which its test runner reports as a failure.
-std::atomic<DWORD> g_caseStarted{0};
-std::atomic<bool> g_caseRunning{false};
-std::string g_caseFile, g_caseText;
-
-void KeepInput()
-{
-    std::ofstream(g_caseFile, std::ios::binary) << g_caseText;
-    std::printf("input kept as %s\n", g_caseFile.c_str());
-}
-
-// Runs beside the cases of one test and is joined when they end, so that no thread of it is
-// left to meet the end of the process.
-void Watchdog(const std::atomic<bool>& stop)
-{
-    while (!stop)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (g_caseRunning && ::GetTickCount() - g_caseStarted > kCaseDeadlineMs)
-        {
-            std::printf("a case ran past its %lu ms deadline\n", kCaseDeadlineMs);
-            KeepInput();
-            std::fflush(stdout);
-            ::TerminateProcess(::GetCurrentProcess(), 3);
-        }
-    }
-}
 
 // The name of a root's key in the sandbox, and of its lines outside it.
 std::string RootName(HKEY root)
@@ -103,7 +71,7 @@ protected:
             ::RegOverridePredefKey(root, nullptr);
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kSandboxPath);
         EXPECT_EQ(m_outsideBefore, OutsideSandbox()) << "a script wrote outside the sandbox";
-        std::printf("%u cases in %.1f s: %.0f cases per second\n", m_cases, m_elapsed, m_cases / m_elapsed);
+        std::printf("\n%u cases in %.1f s: %.0f cases per second\n", m_cases, m_elapsed, m_cases / m_elapsed);
     }
 
     // Empties the sandbox and points every root at its own empty key in it again.
@@ -130,6 +98,7 @@ protected:
     }
     HRESULT Run(const std::string& text, bool doRegister)
     {
+        m_input = text;
         return Veyrak::ScriptParser(m_registrar).RunScript(text.c_str(), doRegister);
     }
 
@@ -141,57 +110,30 @@ protected:
         {
             return m_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         };
-        std::atomic<bool> stop{false};
-        std::thread watchdog(Watchdog, std::cref(stop));
         while (m_cases < g_cases && elapsed() <= g_seconds)
         {
             const uint32_t seed = static_cast<uint32_t>(g_seed) + m_cases++;
+            std::printf("%u%c", seed, m_cases % 20 ? ' ' : '\n');
+            std::fflush(stdout);
             ResetSandbox();
-            g_caseFile = "fuzz-" + std::string(test) + "-" + std::to_string(seed) + ".rgs";
-            g_caseStarted = ::GetTickCount();
-            g_caseRunning = true;
             check(seed);
-            g_caseRunning = false;
             if (HasFailure())
             {
-                KeepInput();
-                std::printf("reproduce with --seed %u --cases 1\n", seed);
+                const std::string file = "fuzz-" + std::string(test) + "-" + std::to_string(seed) + ".rgs";
+                std::ofstream(file, std::ios::binary) << m_input;
+                std::printf("\ninput kept as %s; reproduce with --seed %u --cases 1\n", file.c_str(), seed);
                 break;
             }
         }
-        stop = true;
-        watchdog.join();
         elapsed();
     }
 
     Veyrak::Registrar m_registrar;
     Veyrak::UniqueHkey m_sandbox;
     Tree m_outsideBefore;
+    std::string m_input; // the text of the case's last run
     uint32_t m_cases = 0;
     double m_elapsed = 0;
-};
-
-// Runs a kept input in both directions and prints what each left in the sandbox.
-class Replay : public ScriptFuzzer
-{
-public:
-    void TestBody() override {}
-    int Run(const char* file)
-    {
-        std::ifstream stream(file, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-        SetUp();
-        ResetSandbox();
-        for (bool doRegister : {true, false})
-        {
-            std::printf("%s: %s\n", doRegister ? "register" : "unregister",
-                        HResultText(ScriptFuzzer::Run(text, doRegister)).c_str());
-            for (const std::string& line : Sandbox())
-                std::printf("  %s\n", line.c_str());
-        }
-        TearDown();
-        return 0;
-    }
 };
 
 TEST_F(ScriptFuzzer, WellFormedScripts_RegisterAndUnregisterBackToAnEmptySandbox)
@@ -201,7 +143,6 @@ TEST_F(ScriptFuzzer, WellFormedScripts_RegisterAndUnregisterBackToAnEmptySandbox
                 {
                     const GeneratedScript script = ScriptGenerator(seed).WellFormed();
                     const Tree empty = Sandbox();
-                    g_caseText = script.text;
                     ASSERT_HR(S_OK, Run(script.text, true));
                     const Tree registered = Sandbox();
                     ASSERT_HR(S_OK, Run(script.text, false));
@@ -218,11 +159,9 @@ TEST_F(ScriptFuzzer, OneFault_FailsAsDocumentedAndLeavesOnlyTheBlocksBeforeIt)
                 [&](uint32_t seed)
                 {
                     const GeneratedScript script = ScriptGenerator(seed).WithFault();
-                    g_caseText = script.survivingPrefix;
                     ASSERT_HR(S_OK, Run(script.survivingPrefix, true));
                     const Tree survivors = Sandbox();
                     ResetSandbox();
-                    g_caseText = script.text;
                     EXPECT_HR(script.expected, Run(script.text, true));
                     EXPECT_EQ(survivors, Sandbox());
                 });
@@ -239,12 +178,12 @@ TEST_F(ScriptFuzzer, MutatedScripts_EndAsDocumentedAndUnregisteringOnlyRemoves)
                 [&](uint32_t seed)
                 {
                     ScriptGenerator generator(seed);
-                    g_caseText =
+                    const std::string text =
                         generator.Mutate(seed % 4 ? corpus[seed % corpus.size()] : generator.WellFormed().text);
-                    const HRESULT registered = Run(g_caseText, true);
+                    const HRESULT registered = Run(text, true);
                     EXPECT_TRUE(IsDocumented(registered)) << HResultText(registered);
                     const Tree afterRegistering = Sandbox();
-                    const HRESULT unregistered = Run(g_caseText, false);
+                    const HRESULT unregistered = Run(text, false);
                     EXPECT_TRUE(IsDocumented(unregistered)) << HResultText(unregistered);
                     EXPECT_TRUE(Includes(afterRegistering, Sandbox())) << "unregistering created or changed something";
                 });
@@ -258,8 +197,6 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
     {
         const std::string option = argv[i];
-        if (option == "--replay" && i + 1 < argc)
-            return Replay().Run(argv[i + 1]);
         double* value = option == "--cases"     ? &g_cases
                         : option == "--seconds" ? &g_seconds
                         : option == "--seed"    ? &g_seed
