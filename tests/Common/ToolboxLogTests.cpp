@@ -33,7 +33,7 @@ protected:
         ToolboxLog::SetFileName(m_file);
         ToolboxLog::SetLogSwitch(true);
     }
-    // Closes the log and splits the file into lines, each of which must end in CR LF.
+    // Closes the log and reads it whole, or split into lines, each of which must end in CR LF.
     std::string StopLogAndRead()
     {
         ToolboxLog::SetLogSwitch(false);
@@ -64,27 +64,13 @@ const std::regex kTimeLine(" \\*\\*\\* VrkException thrown \\*\\*\\* "
                            "(January|February|March|April|May|June|July|August|September|October|November|December) "
                            "[0-3][0-9], [0-9]{4}; [0-2][0-9]:[0-5][0-9]:[0-6][0-9]");
 
-TEST_F(ToolboxLogTest, Raise_WithLogOn_WritesSixCrLfLinesEachLedByASpace)
-{
-    StartLog();
-    EXPECT_THROW(ThrowLegacyException("Unable to create registry key", "RegKey::CreateKey(), throw #1",
-                                      SEVERITY_LEVEL_HIGH, VRKENG_VRKREGISTRY_COULDNOTCREATEKEY),
-                 VRKLegacyException);
-    const std::vector<std::string> lines = StopLog();
-    ASSERT_EQ(6u, lines.size());
-    EXPECT_TRUE(std::regex_match(lines[0], kTimeLine)) << lines[0];
-    EXPECT_EQ(" Unable to create registry key", lines[1]);
-    EXPECT_EQ(" RegKey::CreateKey(), throw #1", lines[2]);
-    EXPECT_EQ(" 1", lines[3]);
-    // The leading space, then texts that begin with a space of their own.
-    EXPECT_EQ("  (SEVERITY_LEVEL_HIGH) 14011", lines[4]);
-    EXPECT_EQ("  (VRKENG_VRKREGISTRY_COULDNOTCREATEKEY)", lines[5]);
-}
-
-TEST_F(ToolboxLogTest, Record_SeverityAndCodeTexts_FollowTheTablesWithUnknownForTheRest)
+// Six lines, each led by a space; the severity and code texts follow their tables, with "Unknown"
+// for the rest.
+TEST_F(ToolboxLogTest, Record_WritesSixCrLfLinesWithTheSeverityAndCodeTexts)
 {
     const std::tuple<int, int, std::string, std::string> rows[] = {
         {0, 8000, "(SEVERITY_LEVEL_FATAL) 8000", "(VRKENG_BSP)"},
+        {1, 14011, "(SEVERITY_LEVEL_HIGH) 14011", "(VRKENG_VRKREGISTRY_COULDNOTCREATEKEY)"},
         {2, 8009, "(SEVERITY_LEVEL_MEDIUM) 8009", "(VRKENG_BSP_FATAL)"},
         {3, 14020, "(SEVERITY_LEVEL_LOW) 14020", "(VRKENG_VRKREGISTRY_COULDDELETEVALUE)"},
         {7, 14028, "(Unknown) 14028", "(VRKENG_TOOLBOX_FATAL)"},
@@ -98,10 +84,16 @@ TEST_F(ToolboxLogTest, Record_SeverityAndCodeTexts_FollowTheTablesWithUnknownFor
     {
         SCOPED_TRACE(::testing::Message() << "severity " << severity << ", code " << code);
         StartLog();
-        LogRecord(severity, code);
+        VRKLegacyException("Unable to create registry key", "RegKey::CreateKey(), throw #1",
+                           static_cast<SeverityLevel>(severity), code)
+            .Log();
         const std::vector<std::string> lines = StopLog();
         ASSERT_EQ(6u, lines.size());
+        EXPECT_TRUE(std::regex_match(lines[0], kTimeLine)) << lines[0];
+        EXPECT_EQ(" Unable to create registry key", lines[1]);
+        EXPECT_EQ(" RegKey::CreateKey(), throw #1", lines[2]);
         EXPECT_EQ(" " + std::to_string(severity), lines[3]);
+        // The leading space, then texts that begin with a space of their own.
         EXPECT_EQ("  " + severityLine, lines[4]);
         EXPECT_EQ("  " + codeLine, lines[5]);
     }
@@ -109,25 +101,22 @@ TEST_F(ToolboxLogTest, Record_SeverityAndCodeTexts_FollowTheTablesWithUnknownFor
 
 TEST_F(ToolboxLogTest, Threshold_KeepsOnlyTheLinesWrittenAtOrBelowIt)
 {
-    // A medium severity's text and both code lines are written at level 3, the rest at 2.
-    ToolboxLog::SetThreshold(2);
-    StartLog();
-    LogRecord(SEVERITY_LEVEL_MEDIUM, VRKENG_TOOLBOX);
-    EXPECT_EQ(4u, StopLog().size());
-
-    // The graver the severity, the lower the level its text is written at.
-    const std::tuple<int, int, bool> rows[] = {
-        {SEVERITY_LEVEL_FATAL, 1, true},   {SEVERITY_LEVEL_HIGH, 1, false}, {SEVERITY_LEVEL_HIGH, 2, true},
-        {SEVERITY_LEVEL_MEDIUM, 2, false}, {SEVERITY_LEVEL_LOW, 2, false},  {SEVERITY_LEVEL_LOW, 3, true},
+    // The first four lines are written at level 2, the code lines at 3, and the severity's text
+    // at a level that is the lower the graver the severity.
+    const std::tuple<int, int, bool, int> rows[] = {
+        {SEVERITY_LEVEL_FATAL, 1, true, 0},   {SEVERITY_LEVEL_HIGH, 1, false, 0}, {SEVERITY_LEVEL_HIGH, 2, true, 4},
+        {SEVERITY_LEVEL_MEDIUM, 2, false, 4}, {SEVERITY_LEVEL_LOW, 2, false, 4},  {SEVERITY_LEVEL_LOW, 3, true, 6},
     };
-    for (const auto& [severity, threshold, kept] : rows)
+    for (const auto& [severity, threshold, kept, lineEnds] : rows)
     {
         SCOPED_TRACE(::testing::Message() << "severity " << severity << ", threshold " << threshold);
         ToolboxLog::SetThreshold(threshold);
         ::DeleteFileA(m_file.c_str());
         StartLog();
         LogRecord(severity, VRKENG_TOOLBOX);
-        EXPECT_EQ(kept, StopLogAndRead().find("(SEVERITY_LEVEL_") != std::string::npos);
+        const std::string text = StopLogAndRead();
+        EXPECT_EQ(kept, text.find("(SEVERITY_LEVEL_") != std::string::npos) << text;
+        EXPECT_EQ(lineEnds, std::count(text.begin(), text.end(), '\n')) << text;
     }
 
     // A threshold of 0 silences the log, even for what is written at level 0.
