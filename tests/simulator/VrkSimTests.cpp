@@ -46,15 +46,8 @@ protected:
             EXPECT_EQ(step.exitCode == kExitUsage, output.err.find(L"vrksim --help") != std::wstring::npos) << err;
         }
     }
-    // The values in the settings, as RegistryTree lines (decimal numbers).
-    std::multiset<std::string> Settings() const
-    {
-        std::multiset<std::string> values;
-        for (const std::string& line : RegistryTree(HKEY_CURRENT_USER, ScratchPath()))
-            if (line.find(':') != std::string::npos)
-                values.insert(line);
-        return values;
-    }
+    // Every key and value in the settings, as RegistryTree lines (numbers in decimal).
+    std::multiset<std::string> Settings() const { return RegistryTree(HKEY_CURRENT_USER, ScratchPath()); }
 };
 
 using Values = std::multiset<std::string>;
@@ -95,7 +88,9 @@ TEST_F(VrkSimTest, Users_AddSwitchListAndRemoveMatchingNamesCaseInsensitively)
          {"users list West", kExitNotFound},
          {"users add CORP " + std::string(255, 'a'), 0, "Added CORP\\" + std::string(255, 'a') + " (enabled).\n"},
          {"users remove CORP " + std::string(255, 'A'), 0, "Removed CORP\\" + std::string(255, 'A') + ".\n"}});
-    EXPECT_EQ((Values{"Users\\CORP\\anna:Enabled=D:1", "Users\\CORP\\Bob:Enabled=D:0"}), Settings());
+    EXPECT_EQ((Values{"Users", "Users\\CORP", "Users\\CORP\\anna", "Users\\CORP\\anna:Enabled=D:1", "Users\\CORP\\Bob",
+                      "Users\\CORP\\Bob:Enabled=D:0"}),
+              Settings());
 }
 
 TEST_F(VrkSimTest, Faults_SetListAndClear_AndOnlyFailuresOfKnownOperationsAreSettings)
@@ -108,7 +103,8 @@ TEST_F(VrkSimTest, Faults_SetListAndClear_AndOnlyFailuresOfKnownOperationsAreSet
          {"fault clear AuthenticateUser", 0, "Cleared the fault of AuthenticateUser.\n"},
          {"fault clear authenticateUser", kExitNotFound},
          {"fault list", 0, "CreateComponent 0x80040154\nCreateUserHandle 0x8007052E\n"}});
-    EXPECT_EQ((Values{"Faults:CreateComponent=D:2147746132", "Faults:CreateUserHandle=D:2147943726"}), Settings());
+    EXPECT_EQ((Values{"Faults", "Faults:CreateComponent=D:2147746132", "Faults:CreateUserHandle=D:2147943726"}),
+              Settings());
     Run({{"fault clear", 0, "Cleared all faults.\n"}, {"fault list", 0}});
     EXPECT_EQ(Values{}, Settings());
 
