@@ -223,9 +223,22 @@ FakeComponentRegistration::~FakeComponentRegistration()
     ::CoRevokeClassObject(m_handleManagerCookie);
 }
 
-IPrimaryUserApp3* NewFakeApplication()
-{
-    return new FakeApplication();
-}
+const ComponentFailure kComponentFailures[7] = {
+    {"SSO component not creatable", [](FakeScript& s) { s.createSingleSignOn = REGDB_E_CLASSNOTREG; }, true,
+     REGDB_E_CLASSNOTREG, L"VRKauth: failed to create signed SSO component"},
+    {"GetPrimaryUserApplication fails", [](FakeScript& s) { s.getApplication = static_cast<HRESULT>(0x80045678); },
+     true, static_cast<HRESULT>(0x80045678), L"VRKauth: failed to GetPrimaryUserApplication"},
+    {"GetPrimaryUserApplication delivers null", [](FakeScript& s) { s.deliverNullApplication = true; }, true,
+     E_UNEXPECTED, L"VRKauth: failed to GetPrimaryUserApplication"},
+    {"application refuses IPrimaryUserApp3", [](FakeScript& s) { s.applicationRefusesApp3 = true; }, true,
+     E_NOINTERFACE, L"VRKauth: QI(IPrimaryUserApp3) failed"},
+    {"handle manager not creatable", [](FakeScript& s) { s.createHandleManager = E_OUTOFMEMORY; }, true, E_OUTOFMEMORY,
+     L"VRKauth: failed to create signed handle manager component"},
+    {"CreateUserHandle fails", [](FakeScript& s) { s.createUserHandle = E_ACCESSDENIED; }, false, E_ACCESSDENIED,
+     L"_CreateHandle: failed to create a user handle"},
+    // The component writes a true verdict before it fails.
+    {"AuthenticateUser fails", [](FakeScript& s) { s.authenticateUser = CO_E_SERVER_EXEC_FAILURE; }, false,
+     CO_E_SERVER_EXEC_FAILURE, L"Authenticate: AuthenticateUser failed"},
+};
 
 } // namespace VrkTest
