@@ -8,6 +8,7 @@ namespace
 {
 
 using FrameTest = ServerTest;
+const CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
 // A request with a null target fails with E_POINTER; with a poisoned one, as expected and with the target null.
 template <typename Call> void ExpectBadRequest(const char* label, HRESULT expected, Call call)

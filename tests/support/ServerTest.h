@@ -21,7 +21,6 @@ using Veyrak::UniqueBstr;
 using Variant = Veyrak::UniqueVariant;
 
 const DISPID kPoisonDispid = static_cast<DISPID>(0xdeadbeef);
-const CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
 inline UniqueBstr Bstr(const wchar_t* text)
 {
