@@ -60,7 +60,7 @@ const IID* const kInterfaces[] = {&IID_IUnknown, &IID_IDispatch, &IID_IVRKsoluti
                                   &IID_ISupportErrorInfo, &IID_IPersist};
 constexpr unsigned kSupportedInterfaces = 4;
 
-// Operation counts by kind, and what the fakes must have counted (made, CreateUserHandle, AuthenticateUser).
+// Operation counts by kind (as Run picks them), and what the fakes must have counted.
 const char* const kKindNames[] = {"CreateInstance", "aggregated", "early-bound", "Invoke", "LockServer"};
 constexpr int kKinds = 5;
 std::atomic<long long> g_operations[kKinds];
@@ -83,7 +83,7 @@ public:
         while (Clock::now() < end)
         {
             const int kind = m_object ? static_cast<int>(Pick(kKinds)) : 0; // without an object: create one
-            (this->*kOperations[kind])();
+            kind < 2 ? Create(kind == 1) : kind < 4 ? Call(kind == 3) : LockServer();
             ++g_operations[kind];
         }
     }
@@ -167,8 +167,6 @@ private:
         ExpectHr(S_OK, support ? support->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1) : E_NOINTERFACE,
                  "InterfaceSupportsErrorInfo");
     }
-    void CreateStandalone() { Create(false); }
-    void CreateAggregated() { Create(true); }
 
     // IsInstalled or Authenticate; late-bound, a failure comes back as DISP_E_EXCEPTION with the
     // error in the exception information.
@@ -214,8 +212,6 @@ private:
                                   : error && description && std::wcscmp(description.get(), error) == 0,
                "Invoke gave a wrong result or exception description");
     }
-    void CallEarlyBound() { Call(false); }
-    void CallLateBound() { Call(true); }
 
     void LockServer()
     {
@@ -228,11 +224,6 @@ private:
         if ((factory = Factory()))
             ExpectHr(S_OK, factory->LockServer(FALSE), "LockServer(FALSE)");
     }
-
-    // In the order of kKindNames.
-    static constexpr void (Worker::*kOperations[kKinds])() = {&Worker::CreateStandalone, &Worker::CreateAggregated,
-                                                              &Worker::CallEarlyBound, &Worker::CallLateBound,
-                                                              &Worker::LockServer};
 
     const ServerDll& m_dll;
     std::mt19937 m_random;
