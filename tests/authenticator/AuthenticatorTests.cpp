@@ -1,171 +1,125 @@
 // Tests of the authenticator's two questions through the DLL, with fake components.
 #include "AuthenticatorTestSupport.h"
 
+#include <vector>
+
 using namespace VrkTest;
 
-TEST_F(AuthenticatorTest, NotInstalled_CreationSucceedsUnconnectedAndAuthenticateFails)
+// Whether the product is installed is read once, when an object is made: one made without it
+// connects to no component and fails every request, though a null out-pointer first.
+TEST_F(AuthenticatorTest, InstallationAtCreation_DecidesAnObjectsAnswersForGood)
 {
+    ComPtr<IVRKsolutionAuthenticator1> connected = Create();
     SetProductInstalled(false);
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    VARIANT_BOOL installed = 0x1234, valid = VARIANT_TRUE;
-    EXPECT_HR(S_OK, object->IsInstalled(&installed));
-    EXPECT_EQ(VARIANT_FALSE, installed);
+    ComPtr<IVRKsolutionAuthenticator1> unconnected = Create();
+    ASSERT_TRUE(connected && unconnected);
+    EXPECT_EQ(1, g_fakeRecord.singleSignOnCreated);
+    EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
 
     UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
+    VARIANT_BOOL installed = 0x1234, valid = VARIANT_TRUE;
+    EXPECT_HR(S_OK, unconnected->IsInstalled(&installed));
+    EXPECT_EQ(VARIANT_FALSE, installed);
+    EXPECT_HR(E_FAIL, unconnected->Authenticate(nullptr, user.get(), &valid));
     EXPECT_EQ(VARIANT_FALSE, valid);
     ExpectAuthenticatorError(L"Authenticate: VRKsolution not installed");
-    EXPECT_EQ(0, g_fakeRecord.singleSignOnCreated + g_fakeRecord.handleManagerCreated);
+    EXPECT_HR(E_POINTER, unconnected->Authenticate(nullptr, user.get(), nullptr));
+    ExpectAuthenticatorError(L"Authenticate: NULL parameter: Valid");
+
+    EXPECT_HR(S_OK, connected->IsInstalled(&installed));
+    EXPECT_EQ(VARIANT_TRUE, installed);
+    EXPECT_HR(S_OK, connected->Authenticate(nullptr, user.get(), &valid));
+    EXPECT_EQ(VARIANT_TRUE, valid);
 }
 
-TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsUnchangedAndReturnsTheComponentsVerdict)
+// Texts reach the handle manager whole, whatever they hold (embedded zeros, surrogate pairs, a
+// megabyte of characters), and the component's verdict comes back, a false one as no failure.
+TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsWholeAndReturnsTheComponentsVerdict)
 {
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    VARIANT_BOOL installed = VARIANT_FALSE;
-    EXPECT_HR(S_OK, object->IsInstalled(&installed));
-    EXPECT_EQ(VARIANT_TRUE, installed);
-
-    UniqueBstr domain = Bstr(L"CORP"), empty = Bstr(L""), user = Bstr(L"alice");
-    for (VARIANT_BOOL verdict : {VARIANT_TRUE, VARIANT_FALSE})
-    {
-        g_fakeScript.verdict = verdict;
-        VARIANT_BOOL valid = verdict == VARIANT_TRUE ? VARIANT_FALSE : VARIANT_TRUE;
-        EXPECT_HR(S_OK, object->Authenticate(domain.get(), user.get(), &valid));
-        EXPECT_EQ(verdict, valid) << "a false verdict is no failure";
-    }
-    EXPECT_EQ(L"CORP", g_fakeRecord.domain);
-    EXPECT_EQ(L"alice", g_fakeRecord.user);
-    EXPECT_EQ(0, g_fakeRecord.reserved);
-    EXPECT_EQ(g_fakeRecord.handleCreated, g_fakeRecord.handleReceived);
+    const std::wstring texts[] = {L"CORP", std::wstring(L"a\0b\0", 4), L"\xD83D\xDE00 \\\\server\\",
+                                  std::wstring(1 << 20, L'x'), L"%MODULE%'"};
+    UniqueBstr plain = Bstr(L"alice");
+    for (const std::wstring& text : texts)
+        for (VARIANT_BOOL verdict : {VARIANT_TRUE, VARIANT_FALSE})
+        {
+            SCOPED_TRACE(testing::Message() << "text of length " << text.size() << ", verdict " << verdict);
+            UniqueBstr odd(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+            const bool inDomain = verdict == VARIANT_TRUE;
+            g_fakeScript.verdict = verdict;
+            VARIANT_BOOL valid = ~verdict;
+            EXPECT_HR(S_OK, object->Authenticate(inDomain ? odd.get() : plain.get(), inDomain ? plain.get() : odd.get(),
+                                                 &valid));
+            EXPECT_EQ(verdict, valid);
+            EXPECT_TRUE((inDomain ? g_fakeRecord.domain : g_fakeRecord.user) == text);
+            EXPECT_EQ(0, g_fakeRecord.reserved);
+            EXPECT_EQ(g_fakeRecord.handleCreated, g_fakeRecord.handleReceived);
+        }
     EXPECT_FALSE(TakeErrorInfo().present) << "a success must not leave error information";
 
     // A null or empty domain reaches the handle manager as it is.
+    UniqueBstr empty = Bstr(L"");
     VARIANT_BOOL valid;
-    EXPECT_HR(S_OK, object->Authenticate(nullptr, user.get(), &valid));
+    EXPECT_HR(S_OK, object->Authenticate(nullptr, plain.get(), &valid));
     EXPECT_TRUE(g_fakeRecord.domainWasNull);
-    EXPECT_HR(S_OK, object->Authenticate(empty.get(), user.get(), &valid));
+    EXPECT_HR(S_OK, object->Authenticate(empty.get(), plain.get(), &valid));
     EXPECT_FALSE(g_fakeRecord.domainWasNull);
     EXPECT_EQ(1, g_fakeRecord.singleSignOnCreated);
     EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
 }
 
-// Texts reach the handle manager whole, whatever they hold: embedded zeros, surrogate pairs,
-// a megabyte of characters.
-TEST_F(AuthenticatorTest, Authenticate_OddTextsReachTheComponentsWhole)
-{
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    const std::wstring texts[] = {std::wstring(L"a\0b\0", 4), L"\xD83D\xDE00 \\\\server\\", std::wstring(1 << 20, L'x'),
-                                  L"%MODULE%'"};
-    for (const std::wstring& text : texts)
-    {
-        UniqueBstr odd(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))), plain = Bstr(L"alice");
-        ASSERT_TRUE(odd);
-        VARIANT_BOOL valid = VARIANT_FALSE;
-        EXPECT_HR(S_OK, object->Authenticate(odd.get(), plain.get(), &valid));
-        EXPECT_TRUE(g_fakeRecord.domain == text) << "domain of length " << text.size();
-        EXPECT_HR(S_OK, object->Authenticate(plain.get(), odd.get(), &valid));
-        EXPECT_TRUE(g_fakeRecord.user == text) << "user of length " << text.size();
-        EXPECT_EQ(VARIANT_TRUE, valid);
-    }
-}
-
-// Every failure of a request returns its own HRESULT with its message, and never a true verdict.
+// Every failure of a request returns its own HRESULT with its message and never a true verdict;
+// bad arguments fail before any component is called.
 TEST_F(AuthenticatorTest, RequestFailures_ReturnTheirResultMessageAndAFalseVerdict)
 {
-    struct Failure
-    {
-        const char* name;
-        const wchar_t* user;
-        void (*arrange)();
-        HRESULT expected;
-        const wchar_t* message;
-        LONG handleCalls;
+    const wchar_t kMissingUser[] = L"_CreateHandle: missing parameter: User";
+    std::vector<std::pair<ComponentFailure, const wchar_t*>> requests = {
+        {{"null user", nullptr, false, E_INVALIDARG, kMissingUser}, nullptr},
+        {{"empty user", nullptr, false, E_INVALIDARG, kMissingUser}, L""},
+        {{"null Valid", nullptr, false, E_POINTER, L"Authenticate: NULL parameter: Valid"}, L"alice"},
     };
-    const Failure failures[] = {
-        {"null user", nullptr, [] {}, E_INVALIDARG, L"_CreateHandle: missing parameter: User", 0},
-        {"empty user", L"", [] {}, E_INVALIDARG, L"_CreateHandle: missing parameter: User", 0},
-        {"CreateUserHandle fails", L"alice", [] { g_fakeScript.createUserHandle = E_ACCESSDENIED; }, E_ACCESSDENIED,
-         L"_CreateHandle: failed to create a user handle", 1},
-        // The component writes a true verdict before it fails.
-        {"AuthenticateUser fails", L"alice", [] { g_fakeScript.authenticateUser = CO_E_SERVER_EXEC_FAILURE; },
-         CO_E_SERVER_EXEC_FAILURE, L"Authenticate: AuthenticateUser failed", 1},
-    };
+    for (const ComponentFailure& failure : kComponentFailures)
+        if (!failure.atCreation)
+            requests.push_back({failure, L"alice"});
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    for (const Failure& failure : failures)
+    for (const auto& [failure, userName] : requests)
     {
         SCOPED_TRACE(failure.name);
         g_fakeScript = FakeScript(); // the record keeps counting the object's references
+        if (failure.arrange)
+            failure.arrange(g_fakeScript);
         const LONG handleCallsBefore = g_fakeRecord.createUserHandleCalls;
         const LONG verdictCallsBefore = g_fakeRecord.authenticateUserCalls;
-        failure.arrange();
-        UniqueBstr user(failure.user ? ::SysAllocString(failure.user) : nullptr);
+        const bool nullValid = failure.expected == E_POINTER;
+        UniqueBstr user = Bstr(userName);
         VARIANT_BOOL valid = VARIANT_TRUE;
-        EXPECT_HR(failure.expected, object->Authenticate(nullptr, user.get(), &valid));
-        EXPECT_EQ(VARIANT_FALSE, valid);
+        EXPECT_HR(failure.expected, object->Authenticate(nullptr, user.get(), nullValid ? nullptr : &valid));
+        EXPECT_EQ(nullValid ? VARIANT_TRUE : VARIANT_FALSE, valid);
         ExpectAuthenticatorError(failure.message);
-        EXPECT_EQ(failure.handleCalls, g_fakeRecord.createUserHandleCalls - handleCallsBefore);
-        EXPECT_EQ(failure.expected == CO_E_SERVER_EXEC_FAILURE ? 1 : 0,
+        EXPECT_EQ(failure.arrange ? 1 : 0, g_fakeRecord.createUserHandleCalls - handleCallsBefore);
+        EXPECT_EQ(failure.arrange && SUCCEEDED(g_fakeScript.createUserHandle) ? 1 : 0,
                   g_fakeRecord.authenticateUserCalls - verdictCallsBefore);
     }
-}
-
-TEST_F(AuthenticatorTest, NullOutPointers_FailWithEPointerBeforeAnythingElse)
-{
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
     EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
     ExpectAuthenticatorError(L"IsInstalled: NULL parameter: Installed");
-
-    UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(E_POINTER, object->Authenticate(nullptr, user.get(), nullptr));
-    ExpectAuthenticatorError(L"Authenticate: NULL parameter: Valid");
-    EXPECT_EQ(0, g_fakeRecord.createUserHandleCalls);
-
-    // Even an unconnected object reports the null pointer, not the missing product.
-    SetProductInstalled(false);
-    ComPtr<IVRKsolutionAuthenticator1> unconnected = Create();
-    ASSERT_TRUE(unconnected);
-    EXPECT_HR(E_POINTER, unconnected->Authenticate(nullptr, user.get(), nullptr));
-}
-
-TEST_F(AuthenticatorTest, InstallationChangesAfterCreation_DoNotChangeAnObjectsAnswers)
-{
-    ComPtr<IVRKsolutionAuthenticator1> before = Create();
-    SetProductInstalled(false);
-    ComPtr<IVRKsolutionAuthenticator1> after = Create();
-    ASSERT_TRUE(before && after);
-
-    VARIANT_BOOL installed = VARIANT_FALSE, valid = VARIANT_FALSE;
-    EXPECT_HR(S_OK, before->IsInstalled(&installed));
-    EXPECT_EQ(VARIANT_TRUE, installed);
-    EXPECT_HR(S_OK, after->IsInstalled(&installed));
-    EXPECT_EQ(VARIANT_FALSE, installed);
-    UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(S_OK, before->Authenticate(nullptr, user.get(), &valid));
-    EXPECT_EQ(VARIANT_TRUE, valid);
 }
 
 TEST_F(AuthenticatorTest, ErrorSource_IsTheRegisteredProgIdAndAbsentWhileUnregistered)
 {
-    SetProductInstalled(false);
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    VARIANT_BOOL valid;
-    UniqueBstr user = Bstr(L"alice");
-    EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
+    EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
     EXPECT_EQ(L"", TakeErrorInfo().source);
 
-    const std::string progIdKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}\\ProgID";
-    CreateKey(HKEY_CLASSES_ROOT, progIdKey);
+    const std::string classKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
     const char progId[] = "Vrksolauth.VRKsolutionAuthenticator.1";
-    ::RegSetValueA(HKEY_CLASSES_ROOT, progIdKey.c_str(), REG_SZ, progId, sizeof progId - 1);
-    EXPECT_HR(E_FAIL, object->Authenticate(nullptr, user.get(), &valid));
+    CreateKey(HKEY_CLASSES_ROOT, classKey + "\\ProgID");
+    ::RegSetValueA(HKEY_CLASSES_ROOT, (classKey + "\\ProgID").c_str(), REG_SZ, progId, sizeof progId - 1);
+    EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
     ErrorInfoSnapshot info = TakeErrorInfo();
-    DeleteTree(HKEY_CLASSES_ROOT, "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}");
-    EXPECT_EQ(L"Vrksolauth.VRKsolutionAuthenticator.1", info.source);
-    EXPECT_EQ(L"Authenticate: VRKsolution not installed", info.description);
+    DeleteTree(HKEY_CLASSES_ROOT, classKey);
+    EXPECT_EQ(Widen(progId), info.source);
+    EXPECT_EQ(L"IsInstalled: NULL parameter: Installed", info.description);
 }

@@ -4,20 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <new>
 
 namespace VrkTest
 {
 
 FakeScript g_fakeScript;
 FakeRecord g_fakeRecord;
-
-namespace
-{
-// Concurrent calls of the fakes write the record's text fields under this lock.
-std::mutex g_recordLock;
-constexpr size_t kReleasesKept = 8;
-} // namespace
 
 void ResetFakes()
 {
@@ -28,18 +20,34 @@ void ResetFakes()
 namespace
 {
 
+// Concurrent calls of the fakes write the record's text fields under this lock.
+std::mutex g_recordLock;
+constexpr size_t kReleasesKept = 8;
+
 std::wstring Text(BSTR text)
 {
     return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
 }
 
-// Reference counting shared by the fakes; every live reference is counted globally too.
+// Reference counting shared by the fakes, which answer IUnknown and their own interface; every live
+// reference is counted globally too, and the last Releases of a kind that names itself are recorded.
 template <typename Interface> class FakeObject : public Interface
 {
 public:
-    explicit FakeObject(char kind = 0) : m_kind(kind) { AddRef(); }
+    explicit FakeObject(const IID& own, char kind = 0) : m_own(own), m_kind(kind) { AddRef(); }
     virtual ~FakeObject() = default;
 
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, m_own))
+            return E_NOINTERFACE;
+        AddRef();
+        *out = static_cast<Interface*>(this);
+        return S_OK;
+    }
     IFACEMETHODIMP_(ULONG) AddRef() override
     {
         ::InterlockedIncrement(&g_fakeRecord.liveReferences);
@@ -63,20 +71,8 @@ public:
         return static_cast<ULONG>(count);
     }
 
-protected:
-    HRESULT Answer(REFIID iid, REFIID own, void** out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, own))
-            return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<Interface*>(this);
-        return S_OK;
-    }
-
 private:
+    const IID& m_own;
     const char m_kind;
     volatile LONG m_count = 0;
 };
@@ -84,21 +80,11 @@ private:
 class FakeApplication final : public FakeObject<IPrimaryUserApp3>
 {
 public:
-    FakeApplication() : FakeObject('a') {}
+    FakeApplication() : FakeObject(IID_IPrimaryUserApp3, 'a') {}
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (g_fakeScript.applicationRefusesApp3 && ::IsEqualIID(iid, IID_IPrimaryUserApp3))
-        {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        if (out && ::IsEqualIID(iid, IID_IDispatch))
-        {
-            AddRef();
-            *out = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        return Answer(iid, IID_IPrimaryUserApp3, out);
+        const bool refused = g_fakeScript.applicationRefusesApp3 && ::IsEqualIID(iid, IID_IPrimaryUserApp3);
+        return refused ? (*out = nullptr, E_NOINTERFACE) : FakeObject::QueryInterface(iid, out);
     }
     IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
@@ -107,11 +93,7 @@ public:
     {
         return E_NOTIMPL;
     }
-    IFACEMETHODIMP GetApplicationName(BSTR* name) override
-    {
-        *name = ::SysAllocString(L"Fake primary user application");
-        return S_OK;
-    }
+    IFACEMETHODIMP GetApplicationName(BSTR*) override { return E_NOTIMPL; }
     IFACEMETHODIMP AuthenticateUser(BSTR handle, VARIANT_BOOL* verdict) override
     {
         ::InterlockedIncrement(&g_fakeRecord.authenticateUserCalls);
@@ -128,8 +110,7 @@ public:
 class FakeSingleSignOn final : public FakeObject<ISingleSignOn>
 {
 public:
-    FakeSingleSignOn() : FakeObject('s') {}
-    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override { return Answer(iid, IID_ISingleSignOn, out); }
+    FakeSingleSignOn() : FakeObject(IID_ISingleSignOn, 's') {}
     IFACEMETHODIMP GetPrimaryUserApplication(IUnknown** application) override
     {
         *application = nullptr;
@@ -144,14 +125,14 @@ public:
 class FakeHandleManager final : public FakeObject<IHandleManager>
 {
 public:
-    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override { return Answer(iid, IID_IHandleManager, out); }
+    FakeHandleManager() : FakeObject(IID_IHandleManager) {}
     IFACEMETHODIMP CreateUserHandle(BSTR domain, BSTR user, LONG reserved, BSTR* handle) override
     {
         ::InterlockedIncrement(&g_fakeRecord.createUserHandleCalls);
         const bool fails = FAILED(g_fakeScript.createUserHandle);
         std::wstring created = L"handle:" + Text(domain) + L"\\" + Text(user);
         if (!fails)
-            *handle = ::SysAllocString(created.c_str());
+            *handle = ::SysAllocStringLen(created.data(), static_cast<UINT>(created.size()));
         std::lock_guard<std::mutex> hold(g_recordLock);
         g_fakeRecord.domainWasNull = domain == nullptr;
         g_fakeRecord.domain = Text(domain);
@@ -164,7 +145,7 @@ public:
     }
 };
 
-// A class object that makes one kind of fake, or fails as scripted.
+// A static class object that makes one kind of fake, or fails as scripted.
 template <typename Fake> class FakeFactory final : public IClassFactory
 {
 public:
@@ -173,15 +154,10 @@ public:
     }
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IClassFactory))
-        {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        const bool known = ::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IClassFactory);
+        *out = known ? static_cast<IClassFactory*>(this) : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
     }
-    // The factories are static objects: their counts do not matter.
     IFACEMETHODIMP_(ULONG) AddRef() override { return 2; }
     IFACEMETHODIMP_(ULONG) Release() override { return 1; }
     IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
@@ -223,9 +199,22 @@ FakeComponentRegistration::~FakeComponentRegistration()
     ::CoRevokeClassObject(m_handleManagerCookie);
 }
 
-IPrimaryUserApp3* NewFakeApplication()
-{
-    return new FakeApplication();
-}
+const ComponentFailure kComponentFailures[7] = {
+    {"SSO component not creatable", [](FakeScript& s) { s.createSingleSignOn = REGDB_E_CLASSNOTREG; }, true,
+     REGDB_E_CLASSNOTREG, L"VRKauth: failed to create signed SSO component"},
+    {"GetPrimaryUserApplication fails", [](FakeScript& s) { s.getApplication = static_cast<HRESULT>(0x80045678); },
+     true, static_cast<HRESULT>(0x80045678), L"VRKauth: failed to GetPrimaryUserApplication"},
+    {"GetPrimaryUserApplication delivers null", [](FakeScript& s) { s.deliverNullApplication = true; }, true,
+     E_UNEXPECTED, L"VRKauth: failed to GetPrimaryUserApplication"},
+    {"application refuses IPrimaryUserApp3", [](FakeScript& s) { s.applicationRefusesApp3 = true; }, true,
+     E_NOINTERFACE, L"VRKauth: QI(IPrimaryUserApp3) failed"},
+    {"handle manager not creatable", [](FakeScript& s) { s.createHandleManager = E_OUTOFMEMORY; }, true, E_OUTOFMEMORY,
+     L"VRKauth: failed to create signed handle manager component"},
+    {"CreateUserHandle fails", [](FakeScript& s) { s.createUserHandle = E_ACCESSDENIED; }, false, E_ACCESSDENIED,
+     L"_CreateHandle: failed to create a user handle"},
+    // The component writes a true verdict before it fails.
+    {"AuthenticateUser fails", [](FakeScript& s) { s.authenticateUser = CO_E_SERVER_EXEC_FAILURE; }, false,
+     CO_E_SERVER_EXEC_FAILURE, L"Authenticate: AuthenticateUser failed"},
+};
 
 } // namespace VrkTest

@@ -62,7 +62,17 @@ private:
     DWORD m_handleManagerCookie = 0;
 };
 
-// A primary user application on its own, to stand as any controlling object.
-IPrimaryUserApp3* NewFakeApplication();
+// The ways the components fail, shared by the authenticator tests and the soak: each arranges the
+// fakes' script and gives what the step it breaks returns and describes. A failure at creation
+// fails CreateInstance; any other fails Authenticate (with a user) on an object that connected.
+struct ComponentFailure
+{
+    const char* name;
+    void (*arrange)(FakeScript&);
+    bool atCreation;
+    HRESULT expected;
+    const wchar_t* message;
+};
+extern const ComponentFailure kComponentFailures[7];
 
 } // namespace VrkTest

@@ -1,23 +1,14 @@
 // Tests of the server frame through the DLL's exports: the class factory cache, module
 // locking, object identity and reference counts, aggregation.
-#include "server/ServerTestSupport.h"
+#include "support/ServerTest.h"
 
 using namespace VrkTest;
 
 namespace
 {
 
+using FrameTest = ServerTest;
 const CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
-
-class FrameTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { SetProductInstalled(false); }
-    void TearDown() override { EXPECT_HR(S_OK, m_dll.CanUnloadNow()) << "something still holds the module"; }
-
-    ComApartment m_apartment{COINIT_MULTITHREADED};
-    ServerDll m_dll;
-};
 
 // A request with a null target fails with E_POINTER; with a poisoned one, as expected and with the target null.
 template <typename Call> void ExpectBadRequest(const char* label, HRESULT expected, Call call)
@@ -37,19 +28,19 @@ TEST_F(FrameTest, BadRequests_FailWithEPointerOrTheirErrorAndTheTargetNull)
     ComPtr<IUnknown> object;
     ASSERT_HR(S_OK, m_dll.GetFactory(factory));
     ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, object.PutVoid()));
-    Outer outer;
+    ComPtr<Outer> outer = ComPtr<Outer>::Attach(new Outer);
     const CLSID& clsid = CLSID_VRKsolutionAuthenticator;
     ExpectBadRequest("unknown class", CLASS_E_CLASSNOTAVAILABLE,
                      [&](void** out) { return m_dll.GetClassObject(kOtherClass, IID_IClassFactory, out); });
     ExpectBadRequest("factory as IDispatch", E_NOINTERFACE,
                      [&](void** out) { return m_dll.GetClassObject(clsid, IID_IDispatch, out); });
     ExpectBadRequest("aggregate asked for IDispatch", CLASS_E_NOAGGREGATION,
-                     [&](void** out) { return factory->CreateInstance(&outer, IID_IDispatch, out); });
+                     [&](void** out) { return factory->CreateInstance(outer.Get(), IID_IDispatch, out); });
     ExpectBadRequest("object as IClassFactory", E_NOINTERFACE,
                      [&](void** out) { return factory->CreateInstance(nullptr, IID_IClassFactory, out); });
     ExpectBadRequest("QueryInterface for IClassFactory", E_NOINTERFACE,
                      [&](void** out) { return object->QueryInterface(IID_IClassFactory, out); });
-    EXPECT_EQ(1, outer.count);
+    EXPECT_EQ(1, outer->count);
 }
 
 TEST_F(FrameTest, GetClassObject_GivesOneCachedFactoryForIClassFactoryAndIUnknown)
@@ -111,37 +102,34 @@ TEST_F(FrameTest, Standalone_DualInterfaceIsTheIdentityEveryQueryCountsAndErrorI
     EXPECT_HR(S_FALSE, support->InterfaceSupportsErrorInfo(IID_IDispatch));
 }
 
+// The outer object is asked first and refuses ISupportErrorInfo; the inner table answers it.
 TEST_F(FrameTest, Aggregated_InnerForwardsCountsToTheOuterAndFallsBackToItsOwnTable)
 {
-    Outer outer;
-    IUnknown* shell = nullptr;
-    ASSERT_HR(S_OK, m_dll.CreateAuthenticator(&outer, IID_IUnknown, reinterpret_cast<void**>(&shell)));
-    outer.inner = shell;
+    ComPtr<Outer> outer = ComPtr<Outer>::Attach(new Outer(&IID_ISupportErrorInfo));
+    ASSERT_HR(S_OK, m_dll.CreateAuthenticator(outer.Get(), IID_IUnknown, outer->inner.PutVoid()));
+    IUnknown* const shell = outer->inner.Get();
     EXPECT_EQ(1u, ReferenceCount(shell)) << "the outer object receives the shell with a count of 1";
-    EXPECT_EQ(1, outer.count) << "creating the aggregate must not touch the outer object's count";
+    EXPECT_EQ(1, outer->count) << "creating the aggregate must not touch the outer object's count";
     EXPECT_HR(E_POINTER, shell->QueryInterface(IID_IUnknown, nullptr));
 
-    IVRKsolutionAuthenticator1* dual = nullptr;
-    ASSERT_HR(S_OK, shell->QueryInterface(IID_IVRKsolutionAuthenticator1, reinterpret_cast<void**>(&dual)));
-    EXPECT_EQ(2, outer.count) << "the inner object's reference belongs to the outer object";
+    ComPtr<IVRKsolutionAuthenticator1> dual;
+    ComPtr<IUnknown> identity;
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_HR(S_OK, outer->inner.QueryInterface(IID_IVRKsolutionAuthenticator1, dual));
+    EXPECT_EQ(2, outer->count) << "the inner object's reference belongs to the outer object";
     EXPECT_EQ(3u, dual->AddRef());
     EXPECT_EQ(2u, dual->Release());
+    ASSERT_HR(S_OK, dual.QueryInterface(IID_IUnknown, identity));
+    EXPECT_EQ(static_cast<IUnknown*>(outer.Get()), identity.Get());
+    identity.Reset();
 
-    IUnknown* identity = nullptr;
-    ASSERT_HR(S_OK, dual->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
-    EXPECT_EQ(static_cast<IUnknown*>(&outer), identity);
-    identity->Release();
-
-    // The outer object is asked first and refuses ISupportErrorInfo; the inner table answers it.
-    const int queriesBefore = outer.queries;
-    ISupportErrorInfo* support = nullptr;
-    ASSERT_HR(S_OK, dual->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)));
-    EXPECT_GT(outer.queries, queriesBefore);
+    const int queriesBefore = outer->queries;
+    ASSERT_HR(S_OK, dual.QueryInterface(IID_ISupportErrorInfo, support));
+    EXPECT_GT(outer->queries, queriesBefore);
     EXPECT_HR(S_OK, support->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1));
-    support->Release();
-
-    dual->Release();
-    EXPECT_EQ(1, outer.count);
+    support.Reset();
+    dual.Reset();
+    EXPECT_EQ(1, outer->count);
+    EXPECT_EQ(1u, ReferenceCount(shell)) << "every reference through the inner object went back";
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow());
-    EXPECT_EQ(0u, shell->Release());
 }

@@ -1,49 +1,33 @@
 // Tests of DllRegisterServer and DllUnregisterServer: the registry entries that the
 // carried script writes and removes, and the type library's registration.
-#include "Common/Utility/ComPtr.h"
-#include "Common/Utility/UniqueResource.h"
-#include "support/ServerDll.h"
-#include "support/TestSupport.h"
+#include "support/ServerTest.h"
 
 using namespace VrkTest;
 
 namespace
 {
 
-const std::string kClassKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
-const std::string kProgId = "Vrksolauth.VRKsolutionAuthenticator.1";
-const std::string kIndependentProgId = "Vrksolauth.VRKsolutionAuthenticator";
+const std::string kClassId = "{5A486531-0201-43E0-BD81-D544BB08D0DC}", kClassKey = "CLSID\\" + kClassId;
+const std::string kProgId = "Vrksolauth.VRKsolutionAuthenticator.1",
+                  kIndependentProgId = "Vrksolauth.VRKsolutionAuthenticator";
 const std::string kClassName = "VRKsolutionAuthenticator Class";
-const std::string kClassId = "{5A486531-0201-43E0-BD81-D544BB08D0DC}";
 const std::string kLibraryKey = "TypeLib\\{2C21A4B6-C51A-4990-B440-B0841534F73A}\\1.0";
-
-DWORD SubkeyCount(const std::string& path)
-{
-    Veyrak::UniqueHkey key;
-    DWORD count = 0;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS)
-        ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, nullptr);
-    return count;
-}
 
 bool TypeLibraryRegistered()
 {
-    Veyrak::ComPtr<ITypeLib> library;
+    ComPtr<ITypeLib> library;
     return SUCCEEDED(::LoadRegTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, library.Put()));
 }
 
-class RegistrationTest : public ::testing::Test
+class RegistrationTest : public ServerTest
 {
 protected:
     void TearDown() override
     {
         m_dll.UnregisterServer();
         DeleteTree(HKEY_CLASSES_ROOT, kClassKey);
+        ServerTest::TearDown();
     }
-
-    ComApartment m_apartment;
-    ServerDll m_dll;
 };
 
 } // namespace
@@ -54,34 +38,20 @@ TEST_F(RegistrationTest, RegisterTwice_LeavesExactlyOneSetOfEntriesAndTheTypeLib
     CreateKey(HKEY_CLASSES_ROOT, kClassKey + "\\Stray");
     ASSERT_HR(S_OK, m_dll.RegisterServer());
 
-    struct Row
-    {
-        std::string key;
-        const char* name;
-        std::string expected;
+    // Each key whole, as lines: the stray subkey is gone and nothing else is there.
+    const std::pair<std::string, std::multiset<std::string>> trees[] = {
+        {kClassKey,
+         {".:@=S:" + kClassName, "InprocServer32", "InprocServer32:@=S:" + m_dll.Path(),
+          "InprocServer32:ThreadingModel=S:Both", "ProgID", "ProgID:@=S:" + kProgId, "Programmable", "TypeLib",
+          "TypeLib:@=S:{2C21A4B6-C51A-4990-B440-B0841534F73A}", "VersionIndependentProgID",
+          "VersionIndependentProgID:@=S:" + kIndependentProgId}},
+        {kProgId, {".:@=S:" + kClassName, "CLSID", "CLSID:@=S:" + kClassId}},
+        {kIndependentProgId,
+         {".:@=S:" + kClassName, "CLSID", "CLSID:@=S:" + kClassId, "CurVer", "CurVer:@=S:" + kProgId}},
     };
-    const Row rows[] = {
-        {kProgId, "", kClassName},
-        {kProgId + "\\CLSID", "", kClassId},
-        {kIndependentProgId, "", kClassName},
-        {kIndependentProgId + "\\CLSID", "", kClassId},
-        {kIndependentProgId + "\\CurVer", "", kProgId},
-        {kClassKey, "", kClassName},
-        {kClassKey + "\\ProgID", "", kProgId},
-        {kClassKey + "\\VersionIndependentProgID", "", kIndependentProgId},
-        {kClassKey + "\\InprocServer32", "", m_dll.Path()},
-        {kClassKey + "\\InprocServer32", "ThreadingModel", "Both"},
-        {kClassKey + "\\TypeLib", "", "{2C21A4B6-C51A-4990-B440-B0841534F73A}"},
-        {kLibraryKey + "\\0\\" + kNativeTypeLibPlatform, "", m_dll.Path()},
-    };
-    for (const Row& row : rows)
-    {
-        SCOPED_TRACE(row.key + " " + row.name);
-        EXPECT_EQ(row.expected, ReadString(HKEY_CLASSES_ROOT, row.key, row.name));
-    }
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Programmable"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stray"));
-    EXPECT_EQ(5u, SubkeyCount(kClassKey)) << "InprocServer32, ProgID, Programmable, TypeLib, VersionIndependentProgID";
+    for (const auto& [key, tree] : trees)
+        EXPECT_EQ(tree, RegistryTree(HKEY_CLASSES_ROOT, key)) << key;
+    EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
     EXPECT_TRUE(TypeLibraryRegistered());
 }
 
@@ -126,7 +96,6 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     ComApartment apartment;
     ServerDll dll("fallback.v1\\vrksolauth_without_typelib.dll");
     ASSERT_HR(S_OK, dll.RegisterServer());
-    const std::string path = dll.Path();
     EXPECT_EQ(folder + "vrksolauth_without_typelib.tlb",
               ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
     EXPECT_EQ(folder, ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\HELPDIR"));
@@ -141,13 +110,11 @@ TEST(RegistrationScript, IsCarriedWithCrLfLineEndsAndTabs)
 {
     HMODULE module =
         ::LoadLibraryExA((ProgramDirectory() + "vrksolauth.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module);
-    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(101), "REGISTRY");
+    HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(101), "REGISTRY") : nullptr;
     ASSERT_NE(nullptr, resource);
-    const char* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, resource)));
-    const std::string script(bytes, ::SizeofResource(module, resource));
+    const std::string script(static_cast<const char*>(::LockResource(::LoadResource(module, resource))),
+                             ::SizeofResource(module, resource));
     ::FreeLibrary(module);
-
     EXPECT_EQ(0u, script.find("HKCR\r\n{\r\n\tVrksolauth.VRKsolutionAuthenticator.1 = s "));
     EXPECT_NE(std::string::npos, script.find("\r\n\t\t\t\tval ThreadingModel = s 'Both'\r\n"));
     EXPECT_EQ("\t}\r\n}\r\n", script.substr(script.size() - 7));

@@ -59,41 +59,11 @@ std::string ServerLibrary::Path() const
     return std::string(path, length);
 }
 
-HRESULT ServerLibrary::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
-{
-    return m_getClassObject ? m_getClassObject(clsid, iid, object) : E_UNEXPECTED;
-}
-
-HRESULT ServerLibrary::GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const
-{
-    return GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
-}
-
 HRESULT ServerLibrary::CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const
 {
     Veyrak::ComPtr<IClassFactory> factory;
     const HRESULT result = GetFactory(factory);
     return FAILED(result) ? result : factory->CreateInstance(outer, iid, object);
-}
-
-HRESULT ServerLibrary::CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
-{
-    return CreateAuthenticator(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
-}
-
-HRESULT ServerLibrary::CanUnloadNow() const
-{
-    return Call(m_canUnloadNow);
-}
-
-HRESULT ServerLibrary::RegisterServer() const
-{
-    return Call(m_registerServer);
-}
-
-HRESULT ServerLibrary::UnregisterServer() const
-{
-    return Call(m_unregisterServer);
 }
 
 } // namespace VrkTest

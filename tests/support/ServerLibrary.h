@@ -36,15 +36,24 @@ public:
     // The DLL's full path as the platform reports it.
     std::string Path() const;
 
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
-    HRESULT GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const;
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        return m_getClassObject ? m_getClassObject(clsid, iid, object) : E_UNEXPECTED;
+    }
+    HRESULT GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const
+    {
+        return GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
+    }
     // Creates an authenticator through the class factory, which is released again.
     HRESULT CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const;
     // A standalone authenticator, asked for its dual interface.
-    HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const;
-    HRESULT CanUnloadNow() const;
-    HRESULT RegisterServer() const;
-    HRESULT UnregisterServer() const;
+    HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
+    {
+        return CreateAuthenticator(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
+    }
+    HRESULT CanUnloadNow() const { return Call(m_canUnloadNow); }
+    HRESULT RegisterServer() const { return Call(m_registerServer); }
+    HRESULT UnregisterServer() const { return Call(m_unregisterServer); }
 
 private:
     using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);

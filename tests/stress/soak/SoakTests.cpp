@@ -3,7 +3,7 @@
 // the process may not have grown.
 // Long soak: build/x64/wine-run.sh build/x64/wineprefix build/x64/bin/soak_tests.exe --seconds 600
 #include "authenticator/FakeComponents.h"
-#include "server/ServerTestSupport.h"
+#include "support/ServerTest.h"
 
 #include <psapi.h>
 
@@ -37,95 +37,37 @@ constexpr auto kPhaseLength = std::chrono::milliseconds(250);
 constexpr long long kPrivateGrowthBound = 256 * 1024, kHeapGrowthBound = 64 * 1024;
 constexpr long long kLeakDetectingOperations = kHeapGrowthBound;
 
-const CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
-void* const kPoison = reinterpret_cast<void*>(0xdeadbeef);
-
-// One way the components behave during a phase, and what creating an object then gives.
-struct Mode
+// One way the components behave during a phase: the soak's own three, then every shared failure.
+struct Phase
 {
     const char* name;
     bool installed;
-    void (*arrange)(FakeScript&);
-    HRESULT creation;
-    const wchar_t* creationError;
+    VARIANT_BOOL verdict;
+    const ComponentFailure* failure;
 };
-const Mode kModes[] = {
-    {"healthy", true, [](FakeScript&) {}, S_OK, nullptr},
-    {"false verdicts", true, [](FakeScript& s) { s.verdict = VARIANT_FALSE; }, S_OK, nullptr},
-    {"not installed", false, [](FakeScript&) {}, S_OK, nullptr},
-    {"SSO not creatable", true, [](FakeScript& s) { s.createSingleSignOn = REGDB_E_CLASSNOTREG; }, REGDB_E_CLASSNOTREG,
-     L"VRKauth: failed to create signed SSO component"},
-    {"no application", true, [](FakeScript& s) { s.getApplication = static_cast<HRESULT>(0x80045678); },
-     static_cast<HRESULT>(0x80045678), L"VRKauth: failed to GetPrimaryUserApplication"},
-    {"null application", true, [](FakeScript& s) { s.deliverNullApplication = true; }, E_UNEXPECTED,
-     L"VRKauth: failed to GetPrimaryUserApplication"},
-    {"IPrimaryUserApp3 refused", true, [](FakeScript& s) { s.applicationRefusesApp3 = true; }, E_NOINTERFACE,
-     L"VRKauth: QI(IPrimaryUserApp3) failed"},
-    {"handle manager not creatable", true, [](FakeScript& s) { s.createHandleManager = E_OUTOFMEMORY; }, E_OUTOFMEMORY,
-     L"VRKauth: failed to create signed handle manager component"},
-    {"CreateUserHandle fails", true, [](FakeScript& s) { s.createUserHandle = E_ACCESSDENIED; }, S_OK, nullptr},
-    // The component writes a true verdict before it fails.
-    {"AuthenticateUser fails", true, [](FakeScript& s) { s.authenticateUser = CO_E_SERVER_EXEC_FAILURE; }, S_OK,
-     nullptr},
-};
+std::vector<Phase> Phases()
+{
+    std::vector<Phase> phases = {{"healthy", true, VARIANT_TRUE, nullptr},
+                                 {"false verdicts", true, VARIANT_FALSE, nullptr},
+                                 {"not installed", false, VARIANT_TRUE, nullptr}};
+    for (const ComponentFailure& failure : kComponentFailures)
+        phases.push_back({failure.name, true, VARIANT_TRUE, &failure});
+    return phases;
+}
 
 // Every interface the object has, then one it has not.
 const IID* const kInterfaces[] = {&IID_IUnknown, &IID_IDispatch, &IID_IVRKsolutionAuthenticator1,
                                   &IID_ISupportErrorInfo, &IID_IPersist};
 constexpr unsigned kSupportedInterfaces = 4;
-const wchar_t* const kNames[] = {L"IsInstalled", L"Authenticate", L"Frobnicate"}; // DISPIDs 1 and 2, then unknown
 
-// What a call asks, in the order a thread draws them.
-constexpr int kIsInstalled = 0, kValidUser = 1, kEmptyUser = 2, kNullAnswer = 3;
-struct Outcome
-{
-    HRESULT result;
-    const wchar_t* error; // the failure's description; null: no error information
-    VARIANT_BOOL answer;
-};
-
-// Operation counts by kind, and what the fakes must have counted (made, CreateUserHandle, AuthenticateUser).
-const char* const kKindNames[] = {"DllGetClassObject", "CreateInstance", "aggregated", "QueryInterface",
-                                  "GetIDsOfNames",     "early-bound",    "Invoke",     "LockServer",
-                                  "DllCanUnloadNow"};
-constexpr int kKinds = 9;
+// Operation counts by kind (as Run picks them), and what the fakes must have counted.
+const char* const kKindNames[] = {"CreateInstance", "aggregated", "early-bound", "Invoke", "LockServer"};
+constexpr int kKinds = 5;
 std::atomic<long long> g_operations[kKinds];
 volatile LONG FakeRecord::*const kFakeCounters[] = {&FakeRecord::singleSignOnCreated, &FakeRecord::handleManagerCreated,
                                                     &FakeRecord::createUserHandleCalls,
                                                     &FakeRecord::authenticateUserCalls};
 std::atomic<LONG> g_expectedFakeCounts[4];
-std::atomic<LONG> g_liveOuters{0};
-
-// A controlling object: answers IUnknown itself and hands every other request to its inner object.
-class Outer final : public IUnknown
-{
-public:
-    Outer() { ++g_liveOuters; }
-    ~Outer() { --g_liveOuters; }
-    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!::IsEqualIID(iid, IID_IUnknown))
-            return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-        *out = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    IFACEMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&count)); }
-    IFACEMETHODIMP_(ULONG) Release() override
-    {
-        const LONG left = ::InterlockedDecrement(&count);
-        if (left == 0)
-        {
-            count = 1; // the inner object may call back while it goes
-            inner.Reset();
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
-
-    volatile LONG count = 1;
-    ComPtr<IUnknown> inner;
-};
 
 // One thread's random operations. It keeps an object (standalone or an aggregate) from phase to
 // phase and records its first failed check.
@@ -134,14 +76,14 @@ class Worker
 public:
     Worker(const ServerDll& dll, unsigned seed) : seed(seed), m_dll(dll), m_random(seed) {}
 
-    void Run(const Mode& mode, Clock::time_point end)
+    void Run(const Phase& phase, Clock::time_point end)
     {
         ComApartment apartment(COINIT_MULTITHREADED);
-        m_mode = &mode;
+        m_phase = &phase;
         while (Clock::now() < end)
         {
-            const int kind = m_object ? static_cast<int>(Pick(kKinds)) : 1; // without an object: create one
-            (this->*kOperations[kind])();
+            const int kind = m_object ? static_cast<int>(Pick(kKinds)) : 0; // without an object: create one
+            kind < 2 ? Create(kind == 1) : kind < 4 ? Call(kind == 3) : LockServer();
             ++g_operations[kind];
         }
     }
@@ -153,11 +95,15 @@ public:
 
 private:
     unsigned Pick(unsigned count) { return m_random() % count; }
+    const ComponentFailure* Failure(bool atCreation) const
+    {
+        return m_phase->failure && m_phase->failure->atCreation == atCreation ? m_phase->failure : nullptr;
+    }
 
     void Expect(bool ok, const std::string& what)
     {
         if (!ok && failures++ == 0)
-            firstFailure = what + " (phase \"" + m_mode->name + "\")";
+            firstFailure = what + " (phase \"" + m_phase->name + "\")";
     }
     void ExpectHr(HRESULT expected, HRESULT actual, const char* what)
     {
@@ -185,18 +131,6 @@ private:
         return factory;
     }
 
-    void GetClassObject()
-    {
-        Expect(Factory() && m_dll.CanUnloadNow() == S_FALSE, "a factory reference must hold the module");
-        const bool otherClass = Pick(2);
-        void* out = kPoison;
-        ExpectHr(otherClass ? CLASS_E_CLASSNOTAVAILABLE : E_NOINTERFACE,
-                 m_dll.GetClassObject(otherClass ? kOtherClass : CLSID_VRKsolutionAuthenticator,
-                                      otherClass ? IID_IClassFactory : IID_IDispatch, &out),
-                 "DllGetClassObject of a wrong class or interface");
-        Expect(!out, "a refused DllGetClassObject must set its target null");
-    }
-
     // Standalone for any interface, or inside an outer object that now and then asks for more than
     // IUnknown and is refused before anything is made. A success becomes the thread's object.
     void Create(bool aggregated)
@@ -204,119 +138,80 @@ private:
         const unsigned row = Pick(std::size(kInterfaces));
         const bool refused = aggregated && Pick(8) == 0;
         const IID& iid = refused ? IID_IDispatch : aggregated ? IID_IUnknown : *kInterfaces[row];
-        const bool connects = !refused && m_mode->installed;
+        const bool connects = !refused && m_phase->installed;
+        const ComponentFailure* failure = Failure(true);
         g_expectedFakeCounts[0] += connects && SUCCEEDED(g_fakeScript.createSingleSignOn);
-        g_expectedFakeCounts[1] += connects && SUCCEEDED(m_mode->creation);
+        g_expectedFakeCounts[1] += connects && !failure;
         ComPtr<IClassFactory> factory = Factory();
         if (!factory)
             return;
         Outer* outer = aggregated ? new Outer() : nullptr;
         ComPtr<IUnknown> owner = ComPtr<IUnknown>::Attach(outer);
-        IUnknown* created = static_cast<IUnknown*>(kPoison);
+        IUnknown* created = reinterpret_cast<IUnknown*>(0xdeadbeef);
         ::SetErrorInfo(0, nullptr);
         const HRESULT result = factory->CreateInstance(outer, iid, reinterpret_cast<void**>(&created));
         ExpectHr(refused                                    ? CLASS_E_NOAGGREGATION
-                 : FAILED(m_mode->creation)                 ? m_mode->creation
+                 : connects && failure                      ? failure->expected
                  : aggregated || row < kSupportedInterfaces ? S_OK
                                                             : E_NOINTERFACE,
                  result, aggregated ? "aggregated CreateInstance" : "CreateInstance");
-        ExpectError(refused ? nullptr : m_mode->creationError, "error information of CreateInstance");
+        ExpectError(connects && failure ? failure->message : nullptr, "error information of CreateInstance");
         Expect(!outer || outer->count == 1, "creating an aggregate must leave the outer object's count alone");
         if (FAILED(result))
             return Expect(!created, "a failed CreateInstance must set its target null");
         (outer ? outer->inner : owner) = ComPtr<IUnknown>::Attach(created);
         m_object = As<IUnknown>(owner, IID_IUnknown, "QueryInterface for the identity");
-        m_connected = m_mode->installed;
-    }
-    void CreateStandalone() { Create(false); }
-    void CreateAggregated() { Create(true); }
-
-    void QueryInterface()
-    {
-        const unsigned row = Pick(std::size(kInterfaces));
-        IUnknown* out = static_cast<IUnknown*>(kPoison);
-        const HRESULT result = m_object->QueryInterface(*kInterfaces[row], reinterpret_cast<void**>(&out));
-        ExpectHr(row < kSupportedInterfaces ? S_OK : E_NOINTERFACE, result, "QueryInterface");
-        if (FAILED(result))
-            return Expect(!out, "a refused QueryInterface must set its target null");
-        const ComPtr<IUnknown> held = ComPtr<IUnknown>::Attach(out);
-        Expect(As<IUnknown>(held, IID_IUnknown, "QueryInterface for IUnknown").Get() == m_object.Get(),
-               "every interface must lead back to the object's identity");
-        if (kInterfaces[row] == &IID_ISupportErrorInfo)
-            ExpectHr(S_OK,
-                     static_cast<ISupportErrorInfo*>(out)->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1),
-                     "InterfaceSupportsErrorInfo");
+        m_connected = m_phase->installed;
+        const auto support =
+            As<ISupportErrorInfo>(m_object, IID_ISupportErrorInfo, "QueryInterface for ISupportErrorInfo");
+        ExpectHr(S_OK, support ? support->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1) : E_NOINTERFACE,
+                 "InterfaceSupportsErrorInfo");
     }
 
-    void LookUpName()
-    {
-        const unsigned row = Pick(std::size(kNames));
-        const auto dispatch = As<IDispatch>(m_object, IID_IDispatch, "QueryInterface for IDispatch");
-        LPOLESTR names[] = {const_cast<LPOLESTR>(kNames[row])};
-        DISPID dispid = kPoisonDispid;
-        const HRESULT result =
-            dispatch ? dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid) : E_NOINTERFACE;
-        ExpectHr(row < 2 ? S_OK : DISP_E_UNKNOWNNAME, result, "GetIDsOfNames");
-        Expect(row == 2 || dispid == static_cast<DISPID>(row + 1), "GetIDsOfNames gave a wrong DISPID");
-    }
-
-    // What a request to this object gives in this phase; counts the component calls it makes.
-    Outcome Expected(int request)
-    {
-        if (request == kIsInstalled)
-            return {S_OK, nullptr, m_connected ? VARIANT_TRUE : VARIANT_FALSE};
-        if (request == kNullAnswer)
-            return {E_POINTER, L"Authenticate: NULL parameter: Valid", VARIANT_FALSE};
-        if (!m_connected)
-            return {E_FAIL, L"Authenticate: VRKsolution not installed", VARIANT_FALSE};
-        if (request == kEmptyUser)
-            return {E_INVALIDARG, L"_CreateHandle: missing parameter: User", VARIANT_FALSE};
-        ++g_expectedFakeCounts[2];
-        if (FAILED(g_fakeScript.createUserHandle))
-            return {g_fakeScript.createUserHandle, L"_CreateHandle: failed to create a user handle", VARIANT_FALSE};
-        ++g_expectedFakeCounts[3];
-        if (FAILED(g_fakeScript.authenticateUser))
-            return {g_fakeScript.authenticateUser, L"Authenticate: AuthenticateUser failed", VARIANT_FALSE};
-        return {S_OK, nullptr, g_fakeScript.verdict};
-    }
-
-    // Late-bound, a failure comes back as DISP_E_EXCEPTION with the error in the exception information.
+    // IsInstalled or Authenticate; late-bound, a failure comes back as DISP_E_EXCEPTION with the
+    // error in the exception information.
     void Call(bool lateBound)
     {
-        const int request = static_cast<int>(Pick(lateBound ? 3 : 4)); // Invoke always passes a result
+        const bool authenticate = Pick(2);
         const auto dual =
             As<IVRKsolutionAuthenticator1>(m_object, IID_IVRKsolutionAuthenticator1, "QueryInterface for the dual");
         if (!dual)
             return;
-        const Outcome expected = Expected(request);
-        Variant domain(L"CORP"), user(request == kEmptyUser ? L"" : L"alice"), result;
-        VARIANT_BOOL answer = 0x1234;
+        HRESULT expected = S_OK;
+        const wchar_t* error = nullptr;
+        VARIANT_BOOL expectedAnswer = m_connected ? VARIANT_TRUE : VARIANT_FALSE;
+        if (authenticate)
+        {
+            const ComponentFailure* failure = Failure(false);
+            expected = !m_connected ? E_FAIL : failure ? failure->expected : S_OK;
+            error = !m_connected ? L"Authenticate: VRKsolution not installed" : failure ? failure->message : nullptr;
+            expectedAnswer = SUCCEEDED(expected) ? m_phase->verdict : VARIANT_FALSE;
+            g_expectedFakeCounts[2] += m_connected;
+            g_expectedFakeCounts[3] += m_connected && SUCCEEDED(g_fakeScript.createUserHandle);
+        }
+        Variant domain(L"CORP"), user(L"alice"), result;
         ::SetErrorInfo(0, nullptr);
         if (!lateBound)
         {
-            ExpectHr(expected.result,
-                     request == kIsInstalled ? dual->IsInstalled(&answer)
-                                             : dual->Authenticate(V_BSTR(&domain), V_BSTR(&user),
-                                                                  request == kNullAnswer ? nullptr : &answer),
+            VARIANT_BOOL answer = 0x1234;
+            ExpectHr(expected,
+                     authenticate ? dual->Authenticate(V_BSTR(&domain), V_BSTR(&user), &answer)
+                                  : dual->IsInstalled(&answer),
                      "early-bound call");
-            Expect(request == kNullAnswer || answer == expected.answer, "early-bound call gave a wrong answer");
-            return ExpectError(expected.error, "error information of an early-bound call");
+            Expect(answer == expectedAnswer, "early-bound call gave a wrong answer");
+            return ExpectError(error, "error information of an early-bound call");
         }
         EXCEPINFO exception = {};
-        const HRESULT invoked = request == kIsInstalled
-                                    ? InvokeWith(dual.Get(), 1, {}, &result, &exception)
-                                    : InvokeWith(dual.Get(), 2, {&domain, &user}, &result, &exception);
-        const Veyrak::UniqueBstr source(exception.bstrSource), description(exception.bstrDescription),
+        const HRESULT invoked = authenticate ? InvokeWith(dual.Get(), 2, {&domain, &user}, &result, &exception)
+                                             : InvokeWith(dual.Get(), 1, {}, &result, &exception);
+        const UniqueBstr source(exception.bstrSource), description(exception.bstrDescription),
             helpFile(exception.bstrHelpFile);
-        ExpectHr(FAILED(expected.result) ? DISP_E_EXCEPTION : S_OK, invoked, "Invoke");
-        ExpectHr(expected.result, exception.scode, "Invoke's exception code");
-        Expect(SUCCEEDED(invoked) ? V_VT(&result) == VT_BOOL && V_BOOL(&result) == expected.answer
-                                  : expected.error && exception.bstrDescription &&
-                                        std::wcscmp(exception.bstrDescription, expected.error) == 0,
+        ExpectHr(FAILED(expected) ? DISP_E_EXCEPTION : S_OK, invoked, "Invoke");
+        ExpectHr(expected, exception.scode, "Invoke's exception code");
+        Expect(SUCCEEDED(invoked) ? V_VT(&result) == VT_BOOL && V_BOOL(&result) == expectedAnswer
+                                  : error && description && std::wcscmp(description.get(), error) == 0,
                "Invoke gave a wrong result or exception description");
     }
-    void CallEarlyBound() { Call(false); }
-    void CallLateBound() { Call(true); }
 
     void LockServer()
     {
@@ -330,17 +225,9 @@ private:
             ExpectHr(S_OK, factory->LockServer(FALSE), "LockServer(FALSE)");
     }
 
-    void CanUnloadNow() { ExpectHr(S_FALSE, m_dll.CanUnloadNow(), "DllCanUnloadNow while an object lives"); }
-
-    // In the order of kKindNames.
-    static constexpr void (Worker::*kOperations[kKinds])() = {
-        &Worker::GetClassObject, &Worker::CreateStandalone, &Worker::CreateAggregated,
-        &Worker::QueryInterface, &Worker::LookUpName,       &Worker::CallEarlyBound,
-        &Worker::CallLateBound,  &Worker::LockServer,       &Worker::CanUnloadNow};
-
     const ServerDll& m_dll;
     std::mt19937 m_random;
-    const Mode* m_mode = nullptr;
+    const Phase* m_phase = nullptr;
     ComPtr<IUnknown> m_object; // the identity: a standalone object or an aggregate's outer object
     bool m_connected = false;  // made while the product was installed
 };
@@ -379,39 +266,41 @@ TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResu
         workers.push_back(std::make_unique<Worker>(dll, kBaseSeed + index));
 
     // The fakes' script changes only between phases, while no thread runs.
-    auto runPhase = [&](const Mode& mode)
+    auto runPhase = [&](const Phase& phase, Clock::duration length)
     {
         g_fakeScript = FakeScript();
-        mode.arrange(g_fakeScript);
-        SetProductInstalled(mode.installed);
-        const Clock::time_point end = Clock::now() + kPhaseLength;
+        if (phase.failure)
+            phase.failure->arrange(g_fakeScript);
+        g_fakeScript.verdict = phase.verdict;
+        SetProductInstalled(phase.installed);
+        const Clock::time_point end = Clock::now() + length;
         std::vector<std::thread> threads;
         for (auto& worker : workers)
-            threads.emplace_back([&worker, &mode, end] { worker->Run(mode, end); });
+            threads.emplace_back([&worker, &phase, end] { worker->Run(phase, end); });
         for (std::thread& thread : threads)
             thread.join();
     };
-    // The warm-up loads the type information and makes the factory, the heaps and the apartment's
-    // caches. Both measurements are taken while every thread holds one object.
-    runPhase(kModes[0]);
-    runPhase(kModes[0]);
+    // The warm-up, every phase briefly, loads the type information and makes the factory and the caches
+    // of the heaps, the apartment and the error paths. Both measurements are taken while every thread
+    // holds one object.
+    std::vector<Phase> phases = Phases();
+    for (const Phase& phase : phases)
+        runPhase(phase, kPhaseLength / 5);
+    runPhase(phases[0], kPhaseLength / 5);
     for (auto& count : g_operations)
         count = 0;
     const long long before = PrivateBytes(), heapBefore = HeapBytesInUse();
 
-    // Every mode once in each cycle, in an order drawn afresh per cycle.
-    std::vector<const Mode*> order;
-    for (const Mode& mode : kModes)
-        order.push_back(&mode);
+    // Every phase once in each cycle, in an order drawn afresh per cycle.
     std::mt19937 shuffler(kBaseSeed);
     const Clock::time_point start = Clock::now();
-    for (size_t phase = 0; phase < order.size() || Clock::now() - start < std::chrono::duration<double>(g_seconds) ||
+    for (size_t phase = 0; phase < phases.size() || Clock::now() - start < std::chrono::duration<double>(g_seconds) ||
                            Operations() < kLeakDetectingOperations;
          ++phase)
     {
-        if (phase % order.size() == 0)
-            std::shuffle(order.begin(), order.end(), shuffler);
-        runPhase(*order[phase % order.size()]);
+        if (phase % phases.size() == 0)
+            std::shuffle(phases.begin(), phases.end(), shuffler);
+        runPhase(phases[phase % phases.size()], kPhaseLength);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long long after = PrivateBytes(), heapAfter = HeapBytesInUse();
@@ -429,7 +318,7 @@ TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResu
             << "components made, CreateUserHandle and AuthenticateUser calls: counter " << counter;
     EXPECT_HR(S_OK, dll.CanUnloadNow()) << "an object or lock outlived the run";
     EXPECT_EQ(0, g_fakeRecord.liveReferences) << "a component reference was not released";
-    EXPECT_EQ(0, g_liveOuters.load()) << "an aggregate kept its outer object alive";
+    EXPECT_EQ(0, Outer::live.load()) << "an aggregate kept its outer object alive";
 
     std::string perKind;
     for (int kind = 0; kind < kKinds; ++kind)
