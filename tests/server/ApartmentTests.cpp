@@ -1,0 +1,206 @@
+// Tests of the authenticator used from other apartments and threads than the one that made it:
+// passed STA to MTA, MTA to STA and through the global interface table, its two methods answer
+// there, early- and late-bound, as they answer at home; and one object serves many threads of
+// the multithreaded apartment at once. Marshaling the dual interface needs its registration
+// (the Interface key that RegisterTypeLib writes): with VRK_REGISTERED_SERVER set, the object
+// comes from the machine's registration by ProgID and the test registers nothing itself, so that
+// the side-by-side tests check what regsvr32 and the packages leave behind.
+#include "support/ServerTest.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+using namespace VrkTest;
+
+namespace
+{
+
+constexpr DWORD kWaitMilliseconds = 30000;
+
+std::string Ascii(const wchar_t* text)
+{
+    std::string ascii;
+    for (; text && *text; ++text)
+        ascii += static_cast<char>(*text);
+    return ascii;
+}
+
+bool UsesRegisteredServer()
+{
+    return std::getenv("VRK_REGISTERED_SERVER") != nullptr;
+}
+
+// Both methods, early- and late-bound, as one line of results.
+std::string Ask(IVRKsolutionAuthenticator1* object)
+{
+    std::ostringstream answers;
+    UniqueBstr user = Bstr(L"alice");
+    VARIANT_BOOL installed = 0x1234, valid = 0x1234;
+    answers << "IsInstalled " << HResultText(object->IsInstalled(&installed)) << " " << installed;
+    answers << "; Authenticate " << HResultText(object->Authenticate(nullptr, user.get(), &valid)) << " " << valid;
+    for (const wchar_t* name : {L"IsInstalled", L"Authenticate"})
+    {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID dispid = kPoisonDispid;
+        Variant domain(L"CORP"), userName(L"alice"), result;
+        EXCEPINFO exception = {};
+        HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+        if (SUCCEEDED(hr))
+            hr = InvokeWith(object, dispid,
+                            dispid == 2 ? std::vector<VARIANT*>{&domain, &userName} : std::vector<VARIANT*>{},
+                            result.put(), &exception);
+        UniqueBstr description(exception.bstrDescription), source(exception.bstrSource), help(exception.bstrHelpFile);
+        answers << "; Invoke(" << Ascii(name) << ") " << HResultText(hr) << " "
+                << (V_VT(&result) == VT_BOOL ? V_BOOL(&result) : -1) << " " << Ascii(description.get());
+    }
+    return answers.str();
+}
+
+class ApartmentTest : public ServerTest
+{
+protected:
+    void SetUp() override
+    {
+        ServerTest::SetUp();
+        if (!UsesRegisteredServer())
+        {
+            ASSERT_HR(S_OK, RegisterServerTypeLibrary());
+        }
+    }
+    void TearDown() override
+    {
+        if (!UsesRegisteredServer())
+        {
+            EXPECT_HR(S_OK, UnregisterServerTypeLibrary());
+        }
+        ServerTest::TearDown();
+    }
+
+    ComPtr<IVRKsolutionAuthenticator1> Create()
+    {
+        ComPtr<IVRKsolutionAuthenticator1> object;
+        EXPECT_HR(S_OK, UsesRegisteredServer()
+                            ? ::CoCreateInstance(CLSID_VRKsolutionAuthenticator, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID_IVRKsolutionAuthenticator1, object.PutVoid())
+                            : m_dll.CreateAuthenticator(object));
+        return object;
+    }
+};
+
+// Made in a single-threaded apartment of its own thread, which pumps messages while this test's
+// thread, in the multithreaded apartment, calls through the marshaled pointer.
+TEST_F(ApartmentTest, StaObjectCalledFromTheMta_AnswersAsAtHome)
+{
+    std::string home, away;
+    IStream* stream = nullptr;
+    Veyrak::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread owner(
+        [&]
+        {
+            ComApartment apartment(COINIT_APARTMENTTHREADED);
+            ComPtr<IVRKsolutionAuthenticator1> object = Create();
+            if (object)
+            {
+                home = Ask(object.Get());
+                EXPECT_HR(S_OK, ::CoMarshalInterThreadInterfaceInStream(IID_IVRKsolutionAuthenticator1, object.Get(),
+                                                                        &stream));
+            }
+            ::SetEvent(ready.get());
+            DWORD index = 0;
+            HANDLE handles[] = {done.get()};
+            EXPECT_HR(S_OK, ::CoWaitForMultipleHandles(0, kWaitMilliseconds, 1, handles, &index));
+        });
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ready.get(), kWaitMilliseconds));
+    if (stream)
+    {
+        ComPtr<IVRKsolutionAuthenticator1> proxy;
+        EXPECT_HR(S_OK, ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1, proxy.PutVoid()));
+        if (proxy)
+            away = Ask(proxy.Get());
+    }
+    ::SetEvent(done.get());
+    owner.join();
+    EXPECT_NE("", home);
+    EXPECT_EQ(home, away);
+}
+
+// Made in this test's multithreaded apartment; a thread of a single-threaded apartment gets it
+// through a stream or through the global interface table.
+TEST_F(ApartmentTest, MtaObjectCalledFromAnSta_ThroughAStreamOrTheGlobalTable_AnswersAsAtHome)
+{
+    ComPtr<IVRKsolutionAuthenticator1> object = Create();
+    ASSERT_TRUE(object);
+    const std::string home = Ask(object.Get());
+    ComPtr<IGlobalInterfaceTable> table;
+    ASSERT_HR(S_OK, ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IGlobalInterfaceTable, table.PutVoid()));
+    for (bool throughTable : {false, true})
+    {
+        SCOPED_TRACE(throughTable ? "global interface table" : "stream");
+        IStream* stream = nullptr;
+        DWORD cookie = 0;
+        if (throughTable)
+            ASSERT_HR(S_OK, table->RegisterInterfaceInGlobal(object.Get(), IID_IVRKsolutionAuthenticator1, &cookie));
+        else
+            ASSERT_HR(S_OK,
+                      ::CoMarshalInterThreadInterfaceInStream(IID_IVRKsolutionAuthenticator1, object.Get(), &stream));
+        std::string away;
+        std::thread caller(
+            [&]
+            {
+                ComApartment apartment(COINIT_APARTMENTTHREADED);
+                ComPtr<IVRKsolutionAuthenticator1> proxy;
+                EXPECT_HR(S_OK, throughTable ? table->GetInterfaceFromGlobal(cookie, IID_IVRKsolutionAuthenticator1,
+                                                                             proxy.PutVoid())
+                                             : ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1,
+                                                                                proxy.PutVoid()));
+                if (proxy)
+                    away = Ask(proxy.Get());
+            });
+        caller.join();
+        if (throughTable)
+        {
+            EXPECT_HR(S_OK, table->RevokeInterfaceFromGlobal(cookie));
+        }
+        EXPECT_EQ(home, away);
+    }
+}
+
+// A "Both" object may be called by many threads of the multithreaded apartment at once: its count
+// and the module's lock come out exact. The threads start together and mostly count references,
+// so that a count changed without an interlocked operation loses an update within the run.
+TEST_F(ApartmentTest, OneObjectSharedByManyMtaThreads_CountAndUnloadExactAtTheEnd)
+{
+    if (UsesRegisteredServer())
+        GTEST_SKIP() << "the module's lock is the loaded DLL's own";
+    ComPtr<IVRKsolutionAuthenticator1> object = Create();
+    ASSERT_TRUE(object);
+    const std::string home = Ask(object.Get());
+    std::atomic<int> waiting{8}, differing{0};
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 8; ++thread)
+        threads.emplace_back(
+            [&, thread]
+            {
+                ComApartment apartment(COINIT_MULTITHREADED);
+                for (--waiting; waiting > 0;)
+                    std::this_thread::yield();
+                for (int round = 0; round < 400000; ++round)
+                {
+                    object->AddRef();
+                    object->Release();
+                    if (round % 50000 == thread && Ask(object.Get()) != home)
+                        ++differing;
+                }
+            });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(0, differing.load());
+    EXPECT_EQ(1u, ReferenceCount(object.Get()));
+    object.Reset();
+    // TearDown checks that the module can unload.
+}
+
+} // namespace
