@@ -29,8 +29,8 @@ for arch in x64 x86; do
     (cd "$tree/bin" && "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./script_fuzzer.exe \
         --cases 4000000000 --seconds $((seconds / 3))) || failed=1
     echo "== $arch: soak, $seconds s"
-    (cd "$tree/bin" && VRK_WINEDEBUG=-all,warn+heap,err+heap \
-        "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./soak_tests.exe --seconds "$seconds") || failed=1
+    (cd "$tree/bin" && VRK_SOAK_SECONDS=$seconds VRK_WINEDEBUG=-all,warn+heap,err+heap \
+        "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./soak_tests.exe) || failed=1
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
 done
 exit "$failed"
