@@ -1,15 +1,100 @@
-// Tests of the authenticator's two questions through the DLL, with fake components.
-#include "AuthenticatorTestSupport.h"
+// Tests of the authenticator class through the DLL, with fake components: its connection to the
+// components when it is made, and its two questions.
+#include "FakeComponents.h"
+#include "support/ServerTest.h"
+
+#include <winternl.h>
 
 #include <vector>
 
 using namespace VrkTest;
 
+namespace
+{
+
+// The DLL, fake components in an MTA and the product installed; afterwards no component reference
+// may be left either.
+class AuthenticatorTest : public ServerTest
+{
+protected:
+    AuthenticatorTest() : ServerTest(true) { ResetFakes(); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, g_fakeRecord.liveReferences) << "a component reference was not released";
+        ServerTest::TearDown();
+    }
+    ComPtr<IVRKsolutionAuthenticator1> Create()
+    {
+        ComPtr<IVRKsolutionAuthenticator1> object;
+        EXPECT_HR(S_OK, m_dll.CreateAuthenticator(object));
+        return object;
+    }
+
+    FakeComponentRegistration m_fakes;
+};
+
+// The error information an authenticator failure must leave on the thread.
+void ExpectAuthenticatorError(const wchar_t* description)
+{
+    ErrorInfoSnapshot info = TakeErrorInfo();
+    ASSERT_TRUE(info.present) << "no error information on the thread";
+    EXPECT_EQ(std::wstring(description), info.description);
+    EXPECT_TRUE(::IsEqualGUID(IID_IVRKsolutionAuthenticator1, info.guid)) << "unexpected interface GUID";
+}
+
+// IsDebuggerPresent reads the process environment block's flag, which a test may set.
+PEB* ProcessEnvironmentBlock()
+{
+// GCC 12 takes the fs-relative read inside NtCurrentTeb for an out-of-bounds access.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+    return NtCurrentTeb()->ProcessEnvironmentBlock;
+#pragma GCC diagnostic pop
+}
+
+} // namespace
+
+// Standalone or inside an aggregate, a failed creation leaves no object, component reference,
+// module lock or reference to the outer object behind. With a debugger attached the integrity
+// check refuses the components before any is made.
+TEST_F(AuthenticatorTest, ConstructionFailures_FailCreationWithTheStepsResultAndLeaveNothingBehind)
+{
+    const BYTE wasDebugged = ProcessEnvironmentBlock()->BeingDebugged;
+    std::vector<ComponentFailure> failures(std::begin(kComponentFailures), std::end(kComponentFailures));
+    failures.push_back({"debugger attached", [](FakeScript&) { ProcessEnvironmentBlock()->BeingDebugged = TRUE; }, true,
+                        E_ACCESSDENIED, L"VRKauth: failed to create signed SSO component"});
+    for (const ComponentFailure& failure : failures)
+        for (bool aggregated : {false, true})
+        {
+            if (!failure.atCreation)
+                break;
+            SCOPED_TRACE(std::string(failure.name) + (aggregated ? ", aggregated" : ""));
+            ResetFakes();
+            failure.arrange(g_fakeScript);
+            ::SetErrorInfo(0, nullptr);
+            ComPtr<Outer> outer = ComPtr<Outer>::Attach(aggregated ? new Outer : nullptr);
+            void* object = reinterpret_cast<void*>(0xdeadbeef);
+            EXPECT_HR(failure.expected,
+                      m_dll.CreateAuthenticator(outer.Get(), aggregated ? IID_IUnknown : IID_IVRKsolutionAuthenticator1,
+                                                &object));
+            ProcessEnvironmentBlock()->BeingDebugged = wasDebugged;
+            EXPECT_EQ(nullptr, object);
+            ExpectAuthenticatorError(failure.message);
+            EXPECT_EQ(0, g_fakeRecord.liveReferences) << "a component reference outlived the failed creation";
+            EXPECT_HR(S_OK, m_dll.CanUnloadNow()) << "the half-made object kept its module lock";
+            EXPECT_TRUE(!outer || outer->count == 1) << "the half-made inner object kept a reference to its outer";
+            EXPECT_TRUE(&failure != &failures.back() || g_fakeRecord.singleSignOnCreated == 0) << "made, then refused";
+        }
+}
+
 // Whether the product is installed is read once, when an object is made: one made without it
-// connects to no component and fails every request, though a null out-pointer first.
+// connects to no component and fails every request, though a null out-pointer first. One made with
+// it releases the application before the SSO component that handed it out.
 TEST_F(AuthenticatorTest, InstallationAtCreation_DecidesAnObjectsAnswersForGood)
 {
     ComPtr<IVRKsolutionAuthenticator1> connected = Create();
+    const std::string releases = g_fakeRecord.releases;
+    EXPECT_EQ("as", releases.substr(releases.size() < 2 ? 0 : releases.size() - 2)) << releases;
     SetProductInstalled(false);
     ComPtr<IVRKsolutionAuthenticator1> unconnected = Create();
     ASSERT_TRUE(connected && unconnected);
@@ -114,12 +199,10 @@ TEST_F(AuthenticatorTest, ErrorSource_IsTheRegisteredProgIdAndAbsentWhileUnregis
     EXPECT_EQ(L"", TakeErrorInfo().source);
 
     const std::string classKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
-    const char progId[] = "Vrksolauth.VRKsolutionAuthenticator.1";
-    CreateKey(HKEY_CLASSES_ROOT, classKey + "\\ProgID");
-    ::RegSetValueA(HKEY_CLASSES_ROOT, (classKey + "\\ProgID").c_str(), REG_SZ, progId, sizeof progId - 1);
+    WriteString(HKEY_CLASSES_ROOT, classKey + "\\ProgID", "", "Vrksolauth.VRKsolutionAuthenticator.1");
     EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
     ErrorInfoSnapshot info = TakeErrorInfo();
     DeleteTree(HKEY_CLASSES_ROOT, classKey);
-    EXPECT_EQ(Widen(progId), info.source);
+    EXPECT_EQ(L"Vrksolauth.VRKsolutionAuthenticator.1", info.source);
     EXPECT_EQ(L"IsInstalled: NULL parameter: Installed", info.description);
 }
