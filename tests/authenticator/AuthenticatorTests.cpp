@@ -147,9 +147,9 @@ TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsWholeAndReturnsTheComponen
     UniqueBstr empty = Bstr(L"");
     VARIANT_BOOL valid;
     EXPECT_HR(S_OK, object->Authenticate(nullptr, plain.get(), &valid));
-    EXPECT_TRUE(g_fakeRecord.domainWasNull);
+    EXPECT_EQ(L"<null>", g_fakeRecord.domain);
     EXPECT_HR(S_OK, object->Authenticate(empty.get(), plain.get(), &valid));
-    EXPECT_FALSE(g_fakeRecord.domainWasNull);
+    EXPECT_EQ(L"", g_fakeRecord.domain);
     EXPECT_EQ(1, g_fakeRecord.singleSignOnCreated);
     EXPECT_EQ(1, g_fakeRecord.handleManagerCreated);
 }

@@ -20,13 +20,12 @@ void ResetFakes()
 namespace
 {
 
-// Concurrent calls of the fakes write the record's text fields under this lock.
-std::mutex g_recordLock;
-constexpr size_t kReleasesKept = 8;
+std::mutex g_recordLock; // over the record's texts
 
+// A text whole, embedded zeros too; a null one as "<null>".
 std::wstring Text(BSTR text)
 {
-    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    return text ? std::wstring(text, ::SysStringLen(text)) : L"<null>";
 }
 
 // Reference counting shared by the fakes, which answer IUnknown and their own interface; every live
@@ -39,14 +38,9 @@ public:
 
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, m_own))
-            return E_NOINTERFACE;
-        AddRef();
-        *out = static_cast<Interface*>(this);
-        return S_OK;
+        const bool known = ::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, m_own);
+        *out = known ? (AddRef(), static_cast<Interface*>(this)) : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
     }
     IFACEMETHODIMP_(ULONG) AddRef() override
     {
@@ -58,14 +52,11 @@ public:
         ::InterlockedDecrement(&g_fakeRecord.liveReferences);
         if (m_kind)
         {
-            // The last few only, held in the string itself: long runs must not grow the heap.
+            // The last eight only, held in the string itself: long runs must not grow the heap.
             std::lock_guard<std::mutex> hold(g_recordLock);
-            std::string& releases = g_fakeRecord.releases;
-            if (releases.size() == kReleasesKept)
-                releases.erase(0, 1);
-            releases += m_kind;
+            g_fakeRecord.releases.erase(0, g_fakeRecord.releases.size() < 8 ? 0 : 1) += m_kind;
         }
-        LONG count = ::InterlockedDecrement(&m_count);
+        const LONG count = ::InterlockedDecrement(&m_count);
         if (count == 0)
             delete this;
         return static_cast<ULONG>(count);
@@ -97,11 +88,8 @@ public:
     IFACEMETHODIMP AuthenticateUser(BSTR handle, VARIANT_BOOL* verdict) override
     {
         ::InterlockedIncrement(&g_fakeRecord.authenticateUserCalls);
-        std::wstring received = Text(handle);
-        {
-            std::lock_guard<std::mutex> hold(g_recordLock);
-            g_fakeRecord.handleReceived.swap(received);
-        }
+        std::lock_guard<std::mutex> hold(g_recordLock);
+        g_fakeRecord.handleReceived = Text(handle);
         *verdict = g_fakeScript.verdict;
         return g_fakeScript.authenticateUser;
     }
@@ -113,12 +101,9 @@ public:
     FakeSingleSignOn() : FakeObject(IID_ISingleSignOn, 's') {}
     IFACEMETHODIMP GetPrimaryUserApplication(IUnknown** application) override
     {
-        *application = nullptr;
-        if (FAILED(g_fakeScript.getApplication))
-            return g_fakeScript.getApplication;
-        if (!g_fakeScript.deliverNullApplication)
-            *application = new FakeApplication();
-        return S_OK;
+        const bool delivers = SUCCEEDED(g_fakeScript.getApplication) && !g_fakeScript.deliverNullApplication;
+        *application = delivers ? new FakeApplication() : nullptr;
+        return g_fakeScript.getApplication;
     }
 };
 
@@ -129,18 +114,14 @@ public:
     IFACEMETHODIMP CreateUserHandle(BSTR domain, BSTR user, LONG reserved, BSTR* handle) override
     {
         ::InterlockedIncrement(&g_fakeRecord.createUserHandleCalls);
-        const bool fails = FAILED(g_fakeScript.createUserHandle);
-        std::wstring created = L"handle:" + Text(domain) + L"\\" + Text(user);
-        if (!fails)
-            *handle = ::SysAllocStringLen(created.data(), static_cast<UINT>(created.size()));
         std::lock_guard<std::mutex> hold(g_recordLock);
-        g_fakeRecord.domainWasNull = domain == nullptr;
         g_fakeRecord.domain = Text(domain);
         g_fakeRecord.user = Text(user);
         g_fakeRecord.reserved = reserved;
-        if (fails)
+        if (FAILED(g_fakeScript.createUserHandle))
             return g_fakeScript.createUserHandle;
-        g_fakeRecord.handleCreated.swap(created);
+        g_fakeRecord.handleCreated = L"handle:" + g_fakeRecord.domain + L"\\" + g_fakeRecord.user;
+        *handle = ::SysAllocStringLen(g_fakeRecord.handleCreated.data(), g_fakeRecord.handleCreated.size());
         return S_OK;
     }
 };
@@ -168,7 +149,7 @@ public:
             return g_fakeScript.*m_result;
         ::InterlockedIncrement(&(g_fakeRecord.*m_created));
         auto* fake = new Fake();
-        HRESULT result = fake->QueryInterface(iid, out);
+        const HRESULT result = fake->QueryInterface(iid, out);
         fake->Release();
         return result;
     }
@@ -188,15 +169,15 @@ FakeFactory<FakeHandleManager> g_handleManagerFactory(&FakeScript::createHandleM
 FakeComponentRegistration::FakeComponentRegistration()
 {
     EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakSingleSignOn, &g_singleSignOnFactory, CLSCTX_INPROC_SERVER,
-                                            REGCLS_MULTIPLEUSE, &m_singleSignOnCookie));
+                                            REGCLS_MULTIPLEUSE, &m_cookies[0]));
     EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakHandleManager, &g_handleManagerFactory, CLSCTX_INPROC_SERVER,
-                                            REGCLS_MULTIPLEUSE, &m_handleManagerCookie));
+                                            REGCLS_MULTIPLEUSE, &m_cookies[1]));
 }
 
 FakeComponentRegistration::~FakeComponentRegistration()
 {
-    ::CoRevokeClassObject(m_singleSignOnCookie);
-    ::CoRevokeClassObject(m_handleManagerCookie);
+    for (DWORD cookie : m_cookies)
+        ::CoRevokeClassObject(cookie);
 }
 
 const ComponentFailure kComponentFailures[7] = {

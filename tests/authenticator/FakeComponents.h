@@ -1,6 +1,6 @@
-// FakeComponents.h: stand-ins for the maker's SSO component, primary user application
-// and handle manager, registered in the test's apartment so that the server's own
-// CoCreateInstance finds them. They count live references and record every call.
+// FakeComponents.h: stand-ins for the maker's SSO component, primary user application and handle
+// manager, registered in the test's apartment so that the server's own CoCreateInstance finds
+// them. They count live references and record the calls.
 #pragma once
 
 #include "VeyrakComponents.h"
@@ -12,7 +12,7 @@
 namespace VrkTest
 {
 
-// What the fakes do and what they saw; reset by the fixture before each test.
+// What the fakes do; reset with the record before each test.
 struct FakeScript
 {
     HRESULT createSingleSignOn = S_OK;   // the SSO factory's CreateInstance
@@ -25,41 +25,31 @@ struct FakeScript
     VARIANT_BOOL verdict = VARIANT_TRUE; // written by AuthenticateUser, also before it fails
 };
 
-// The counters are interlocked; the other fields are written under a lock inside the
-// fakes, so that calls from many threads at once are safe. Read them once the calls are over.
+// What the fakes saw: interlocked counters, and the last call's texts, written under a lock so that
+// many threads may call at once. Read it once the calls are over.
 struct FakeRecord
 {
     volatile LONG liveReferences = 0; // over every fake object
-    volatile LONG singleSignOnCreated = 0;
-    volatile LONG handleManagerCreated = 0;
-    volatile LONG createUserHandleCalls = 0;
-    volatile LONG authenticateUserCalls = 0;
-    bool domainWasNull = false;
-    std::wstring domain;
-    std::wstring user;
+    volatile LONG singleSignOnCreated = 0, handleManagerCreated = 0, createUserHandleCalls = 0,
+                  authenticateUserCalls = 0;
+    std::wstring domain, user, handleCreated, handleReceived; // a null text as "<null>"
     LONG reserved = -1;
-    std::wstring handleCreated;
-    std::wstring handleReceived;
-    std::string releases; // the last Releases of the SSO component ('s') and the application ('a')
+    std::string releases; // the last few Releases of the SSO component ('s') and the application ('a')
 };
 
 extern FakeScript g_fakeScript;
 extern FakeRecord g_fakeRecord;
-
 void ResetFakes();
 
-// Registers the two components' class objects in the calling thread's apartment.
+// Registers the two components' class objects in the calling thread's apartment while it lives.
 class FakeComponentRegistration
 {
 public:
     FakeComponentRegistration();
-    FakeComponentRegistration(const FakeComponentRegistration&) = delete;
-    FakeComponentRegistration& operator=(const FakeComponentRegistration&) = delete;
     ~FakeComponentRegistration();
 
 private:
-    DWORD m_singleSignOnCookie = 0;
-    DWORD m_handleManagerCookie = 0;
+    DWORD m_cookies[2] = {};
 };
 
 // The ways the components fail, shared by the authenticator tests and the soak: each arranges the
