@@ -24,10 +24,9 @@ for arch in x64 x86; do
     prefix=$tree/stress-wineprefix
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
     rm -rf "$prefix"
-    # The fuzzer's limit is per test, and it has three.
     echo "== $arch: script fuzzer, $seconds s"
-    (cd "$tree/bin" && "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./script_fuzzer.exe \
-        --cases 4000000000 --seconds $((seconds / 3))) || failed=1
+    (cd "$tree/bin" && VRK_FUZZ_CASES=4000000000 VRK_FUZZ_SECONDS=$seconds \
+        "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./script_fuzzer.exe) || failed=1
     echo "== $arch: soak, $seconds s"
     (cd "$tree/bin" && VRK_SOAK_SECONDS=$seconds VRK_WINEDEBUG=-all,warn+heap,err+heap \
         "$root/cmake/run-gtest.sh" "$tree/wine-run.sh" "$prefix" ./soak_tests.exe) || failed=1
