@@ -1,7 +1,10 @@
 # client-test-lib.sh: helpers for the drivers that run clients of the server under Wine.
 # A driver sets VRK_RUN (cmake/wine-run.sh) and VRK_PREFIX (the test prefix), sources this
 # file, runs its checks and ends with finish_checks. Checks record a failure and go on, so
-# that one run shows every broken expectation.
+# that one run shows every broken expectation. CTest names in VRK_SERVER_IDENTIFIERS the file
+# (tests/clients/CMakeLists.txt) that gives the server's identifiers as the build read them
+# from the IDL and the registration script: clsid, iid, libid, progid (version-independent)
+# and versioned_progid; and the tree's architecture, x86 or x64.
 
 failures=0
 output=""
@@ -12,6 +15,8 @@ simulator_settings_created=0
 product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
 readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
+# shellcheck source=/dev/null
+source "${VRK_SERVER_IDENTIFIERS:?names the identifiers file of the build: run the driver through CTest}" || exit 1
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
 windows_path() {
@@ -45,6 +50,16 @@ fresh_prefix() {
     rm -rf "$1"
 }
 
+# own_prefixes PREFIX...: for a driver with prefixes of its own, made anew, whose servers are
+# ended at exit; $scratch is a folder for its files, removed at exit.
+own_prefixes() {
+    local prefix
+    for prefix in "$@"; do fresh_prefix "$prefix"; done
+    scratch=$(mktemp -d)
+    own_prefix_list=("$@")
+    trap 'rm -rf "$scratch"; for prefix in "${own_prefix_list[@]}"; do WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; done' EXIT
+}
+
 # run_windows, and then waits until the prefix's wineserver has ended, so that whatever the
 # program left running has ended too: Wine's msiexec can return before its work is done. The
 # prefix's lingering server ends first (it would never end by itself); the one that the program
@@ -55,18 +70,6 @@ run_windows_to_the_end() {
     local program_status=$status
     WINEPREFIX=$VRK_PREFIX wineserver -w
     status=$program_status
-}
-
-# The architecture of a Windows program, x86 or x64, from the machine field of its PE header.
-pe_architecture() {
-    local header machine
-    header=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
-    machine=$(od -An -tx2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
-    case $machine in
-        014c) echo x86 ;;
-        8664) echo x64 ;;
-        *) echo "unknown machine $machine" ;;
-    esac
 }
 
 fail() {
@@ -88,28 +91,65 @@ expect_status() {
     fi
 }
 
-# Checks of the last program's output, each by one grep over its lines:
-#   expect_line TEXT WHAT            TEXT is a whole line
-#   expect_line_matching REGEX WHAT  a whole line matches the extended REGEX
-#   expect_no_text TEXT WHAT         TEXT appears nowhere
-#   expect_lines WHAT TEXT...        each TEXT is a whole line
-expect_output() {
-    local found=yes wanted=$1 options=$2 pattern=$3 what=$4
-    printf '%s\n' "$output" | grep -q "$options" -- "$pattern" || found=no
-    if [ "$found" = "$wanted" ]; then
-        pass "$what ($([ "$wanted" = yes ] && echo printed || echo "no") '$pattern')"
-    else
-        fail "$what: expected $([ "$wanted" = yes ] || echo "no ")'$pattern'; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
-    fi
+# check_runs PROGRAM: reads rows "ARGUMENTS|STATUS|LINE|..." from stdin; PROGRAM run with
+# ARGUMENTS (shell words) exits with STATUS and prints each LINE as a whole line, or, for a
+# LINE "!TEXT", prints TEXT nowhere.
+check_runs() {
+    local name=${1##*[\\/]} words code lines line arguments expected wrong
+    while IFS='|' read -r words code lines; do
+        eval "arguments=($words)"
+        run_windows "$1" "${arguments[@]}"
+        wrong=()
+        [ "$status" -eq "$code" ] || wrong+=("exit code $status, expected $code")
+        IFS='|' read -r -a expected <<<"$lines"
+        for line in "${expected[@]}"; do
+            case $line in
+                !*) ! grep -qF -- "${line#!}" <<<"$output" || wrong+=("printed '${line#!}'") ;;
+                *) grep -qxF -- "$line" <<<"$output" || wrong+=("no line '$line'") ;;
+            esac
+        done
+        if [ ${#wrong[@]} -eq 0 ]; then
+            pass "$name $words: exit code $code${lines:+, $lines}"
+        else
+            fail "$name $words:"
+            printf '      %s\n' "${wrong[@]}" "output:"
+            printf '%s\n' "$output" | sed 's/^/        /'
+        fi
+    done
 }
-expect_line() { expect_output yes -xF "$1" "$2"; }
-expect_line_matching() { expect_output yes -xE "$1" "$2"; }
-expect_no_text() { expect_output no -F "$1" "$2"; }
-expect_lines() {
-    local what=$1 line
+
+# expect_sample SAMPLE [ARGUMENT...] -- LINE...: runs a script sample (a Windows path) under
+# cscript and expects from it exactly, for each of the two ProgIDs, "== PROGID" and LINE...,
+# written as the VBScript sample prints them (the JScript sample names "new ActiveXObject" and
+# the engine's code 0x800A01AD where VBScript names "CreateObject" and 429, and prints no source).
+# A LINE that ends in "*" stands for any line that begins with the rest. The whole output, as
+# cscript exits 0 even when a script fails to parse or stops half way.
+expect_sample() {
+    local sample=$1 line i ok=yes expected=() arguments=() actual=()
     shift
-    for line in "$@"; do expect_line "$line" "$what"; done
+    while [ "$1" != -- ]; do arguments+=("$1") && shift; done
+    shift
+    run_windows cscript //nologo "$sample" "${arguments[@]}"
+    for line in "== $progid" "$@" "== $versioned_progid" "$@"; do
+        case $sample in
+            *.js) [[ $line == "  source:"* ]] && continue
+                line=${line/#CreateObject failed: 0x000001AD/new ActiveXObject failed: 0x800A01AD} ;;
+        esac
+        expected+=("$line")
+    done
+    mapfile -t actual <<<"$output"
+    [ "$status" -eq 0 ] && [ ${#actual[@]} -eq ${#expected[@]} ] || ok=no
+    for i in "${!expected[@]}"; do
+        line=${expected[i]}
+        if [[ $line == *'*' ]]; then [[ ${actual[i]-} == "${line%'*'}"* ]] || ok=no
+        elif [ "${actual[i]-}" != "$line" ]; then ok=no; fi
+    done
+    if [ $ok = yes ]; then
+        pass "${sample##*\\} ${arguments[*]}: its ${#expected[@]} lines"
+    else
+        fail "${sample##*\\} ${arguments[*]}: exit code $status, expected 0 and the lines"
+        printf '      %s\n' "${expected[@]}" "  but got:" "${actual[@]}"
+    fi
 }
 
 # export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,
@@ -131,10 +171,14 @@ export_registry() {
     [ -s "$text" ] || fail "regedit /E gave no export (${root:-the whole registry})"
 }
 
-# The first lines that differ between two exports.
-registry_differences() {
-    diff "$1" "$2" | grep '^[<>]' | head -n 40 |
-        while IFS= read -r line; do printf '      %s\n' "$line"; done
+# expect_same_registry EXPORT EXPORT WHAT: two exports (or lists of changes) are equal, line for line.
+expect_same_registry() {
+    if cmp -s "$1" "$2"; then
+        pass "$3"
+    else
+        fail "$3: they differ (< $(basename "$1"), > $(basename "$2")):"
+        diff "$1" "$2" | grep '^[<>]' | head -n 40 | sed 's/^/      /'
+    fi
 }
 
 # An export as sorted lines that stand alone, one per key ("[KEY]") and one per value

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # run-msi.sh: the architecture's Windows Installer package, installed, used and uninstalled
 # silently in a fresh prefix, against regsvr32 of the same DLL in another fresh prefix.
-#   run-msi.sh WINE_RUN PREFIX PACKAGE SERVER_DLL SCRIPT MSIINFO MSIEXTRACT
+#   run-msi.sh WINE_RUN PREFIX PACKAGE SERVER_DLL COMPONENTS_DLL MSIINFO MSIEXTRACT
 # Checks that
 #   - msiexec /i lays out exactly the package's files (MSIEXTRACT's copy) in
 #     Program Files\VEYRAK\vrksolauth, and nowhere else;
 #   - it changes the registry as regsvr32 of SERVER_DLL does in PREFIX-regsvr32, entry by entry
 #     (each side's folder of the DLL written as <installation folder>), besides Windows
 #     Installer's records of this product, which it must write;
-#   - the installed vrkauth.exe sees a complete registration, SCRIPT (authenticator-checks.vbs)
-#     creates the class by both ProgIDs and calls it, the installed VBScript sample runs;
+#   - regsvr32 of COMPONENTS_DLL there too, and regsvr32 /u of both, leave the whole registry of
+#     PREFIX-regsvr32 as it was before;
+#   - the installed vrkauth.exe sees a complete registration, the installed samples create the
+#     class by both ProgIDs and call it;
 #   - msiexec /x leaves no file of the product, and the registry as it was before, but for the
 #     empty keys of Windows Installer's own store (listed below).
 set -u
@@ -17,7 +19,7 @@ VRK_RUN=$1
 VRK_PREFIX=$2
 package=$3
 server_dll=$4
-script=$5
+components_dll=$5
 msiinfo=$6
 msiextract=$7
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
@@ -27,11 +29,7 @@ readonly reference_prefix=$VRK_PREFIX-regsvr32
 readonly folder='C:\Program Files\VEYRAK\vrksolauth'
 readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
-fresh_prefix "$msi_prefix"
-fresh_prefix "$reference_prefix"
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"; WINEPREFIX=$msi_prefix wineserver -k >/dev/null 2>&1
-      WINEPREFIX=$reference_prefix wineserver -k >/dev/null 2>&1' EXIT
+own_prefixes "$msi_prefix" "$reference_prefix"
 
 # phase NAME: heads what follows with the seconds taken so far, for the test's log.
 phase() {
@@ -123,16 +121,30 @@ for prefix in "$msi_prefix" "$reference_prefix"; do
     stop_wineserver "$prefix"
 done
 
-# The reference: regsvr32 of a copy of the DLL in the other prefix.
+# The reference, in the other prefix: regsvr32 of a copy of the DLL. Then its round trip: regsvr32
+# of the substitute components as well, and regsvr32 /u of both, leave the whole registry as it was.
+regsvr32_reference() {
+    local dll=$reference_folder\\$(basename "$server_dll")
+    export_registry "$scratch/reference-before.txt"
+    check_runs regsvr32 <<<"/s '$dll'|0"
+    export_registry "$scratch/reference-registered.txt"
+    register_server "$components_dll"
+    export_registry "$scratch/reference-both.txt"
+    cmp -s "$scratch/reference-registered.txt" "$scratch/reference-both.txt" &&
+        fail "regsvr32 $(basename "$components_dll") changed nothing in the registry"
+    unregister_server "$components_dll"
+    check_runs regsvr32 <<<"/u /s '$dll'|0"
+    export_registry "$scratch/reference-after.txt"
+    expect_same_registry "$scratch/reference-before.txt" "$scratch/reference-after.txt" \
+        "regsvr32 /u of the server and the components leave the registry as it was"
+}
 mkdir -p "$reference_prefix/drive_c/${reference_folder#C:\\}"
 cp "$server_dll" "$reference_prefix/drive_c/${reference_folder#C:\\}/"
-in_prefix "$reference_prefix" export_registry "$scratch/reference-before.txt"
-in_prefix "$reference_prefix" run_windows regsvr32 /s "$reference_folder\\$(basename "$server_dll")"
-expect_status 0 "regsvr32 $reference_folder\\$(basename "$server_dll") in the other prefix"
-in_prefix "$reference_prefix" export_registry "$scratch/reference-registered.txt"
+in_prefix "$reference_prefix" regsvr32_reference
+stop_wineserver "$reference_prefix"
 changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$reference_folder\\" \
     >"$scratch/regsvr32-changes.txt"
-stop_wineserver "$reference_prefix"
+[ -s "$scratch/regsvr32-changes.txt" ] || fail "regsvr32 of the server changed nothing in the registry"
 
 phase "msiexec /i"
 export_registry "$scratch/before.txt"
@@ -170,26 +182,16 @@ if grep -qixF "+ $uninstall_key" "$scratch/installer-records.txt"; then
 else
     fail "msiexec wrote no $uninstall_key"
 fi
-if [ -s "$scratch/regsvr32-changes.txt" ] && cmp -s "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt"; then
-    pass "the package changes the registry as regsvr32 does, entry by entry ($(wc -l <"$scratch/package-changes.txt") entries)"
-else
-    fail "the package's registry changes differ from regsvr32's (< regsvr32 only, > package only):"
-    diff "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt" | grep '^[<>]' | sed 's/^/      /'
-fi
+expect_same_registry "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt" \
+    "the package changes the registry as regsvr32 does, entry by entry"
 
-# The installed console client, a script by both ProgIDs, the installed sample.
+# The installed console client and samples.
 phase "use"
-run_windows "$folder\\vrkauth.exe" info
-expect_status 0 "installed vrkauth.exe info"
-expect_lines "installed vrkauth.exe info" "server: yes, $folder\\$(basename "$server_dll") (file exists)" \
-    "registration complete"
-run_windows cscript //nologo "$(windows_path "$script")" not-installed
-printf '%s\n' "$output" | sed 's/^/    | /'
-expect_status 0 "cscript $(basename "$script") not-installed"
-expect_line "all script checks passed" "the script ran to its end"
-run_windows cscript //nologo "$folder\\examples\\vbscript\\vrkauth-sample.vbs" CORP alice
-expect_status 0 "the installed VBScript sample"
-expect_lines "the installed VBScript sample" "IsInstalled: no" "  description: Authenticate: VRKsolution not installed"
+check_runs "$folder\\vrkauth.exe" <<<"info|0|server: yes, $folder\\$(basename "$server_dll") (file exists)|registration complete"
+for sample in vbscript\\vrkauth-sample.vbs jscript\\vrkauth-sample.js; do
+    expect_sample "$folder\\examples\\$sample" -- "IsInstalled: no" "Authenticate failed: 0x80004005" \
+        "  description: Authenticate: VRKsolution not installed" "  source:      $versioned_progid"
+done
 
 phase "msiexec /x"
 run_windows_to_the_end msiexec /x "$(windows_path "$package")" /qn

@@ -24,10 +24,8 @@ chmod +x "$run64" "$run32"
 VRK_RUN=$run64
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
-readonly libid='{2C21A4B6-C51A-4990-B440-B0841534F73A}'
 as() { VRK_RUN=$([ "$1" = x86 ] && echo "$run32" || echo "$run64"); }
 bin_of() { [ "$1" = x86 ] && echo "$x86_bin" || echo "$x64_bin"; }
-platform_of() { [ "$1" = x86 ] && echo win32 || echo win64; }
 
 regsvr() { # regsvr ARCH [/u]
     as "$1"
@@ -37,26 +35,19 @@ regsvr() { # regsvr ARCH [/u]
 # expect_registered ARCH yes|class|no: what that architecture's vrkauth and registry view
 # show. "class": its class, server and type library are there, but not the ProgIDs.
 expect_registered() {
-    local arch=$1 wanted=$2 dll
+    local arch=$1 dll own platform row
     dll=$(windows_path "$(bin_of "$arch")/vrksolauth.dll")
+    own="server: yes, $dll (file exists)|type library $libid 1.0: yes, loads from $dll"
+    platform=$([ "$arch" = x86 ] && echo win32 || echo win64)
+    echo "== $arch: $2"
     as "$arch"
-    run_windows "$(bin_of "$arch")/vrkauth.exe" info
-    case $wanted in
-    yes) expect_status 0 "$arch info: registration complete" ;;
-    class)
-        expect_status 1 "$arch info: registration incomplete"
-        expect_line "ProgID Vrksolauth.VRKsolutionAuthenticator.1: MISSING, not registered" "$arch info: no ProgID"
-        ;;
-    no) expect_status 1 "$arch info: nothing registered in its view" ;;
+    case $2 in
+        yes) row="0|$own" ;;
+        class) row="1|ProgID $versioned_progid: MISSING, not registered|$own" ;;
+        no) row="1|!server: yes" ;;
     esac
-    if [ "$wanted" != no ]; then
-        expect_line "server: yes, $dll (file exists)" "$arch info: its own DLL"
-        expect_line "type library $libid 1.0: yes, loads from $dll" "$arch info: its own type library"
-        run_windows reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$(platform_of "$arch")"
-        expect_status 0 "$arch view: the type library under $(platform_of "$arch")"
-    else
-        expect_no_text "server: yes" "$arch info: no server"
-    fi
+    check_runs "$(bin_of "$arch")/vrkauth.exe" <<<"info|$row"
+    [ "$2" = no ] || check_runs reg <<<"query 'HKCR\\TypeLib\\$libid\\1.0\\0\\$platform'|0"
 }
 
 regsvr x64
