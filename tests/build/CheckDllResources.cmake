@@ -16,9 +16,12 @@ if(NOT status EQUAL 0)
 endif()
 
 # Each row: what is required, and a regular expression over windres's listing that shows it.
+# windres lists a text resource a line a string, as C escapes.
 set(rows
-    "the registration script, REGISTRY 101"
-    "\n101 \"REGISTRY\"\nBEGIN\n"
+    "the registration script, REGISTRY 101, as written: CR LF line ends, tab indents, from HKCR to its last brace"
+    "\n101 \"REGISTRY\"\nBEGIN\n  \"HKCR\\\\r\\\\n\"\n  \"{\\\\r\\\\n\"\n  \"\\\\tVrksolauth\\.VRKsolutionAuthenticator\\.1 = s [^\n]*\\\\r\\\\n\"\n(  \"[^\n]*\\\\r\\\\n\"\n)*  \"\\\\t}\\\\r\\\\n\"\n  \"}\\\\r\\\\n\"\nEND\n"
+    "the script's class, a server of both threading models"
+    "\"\\\\t\\\\t\\\\t\\\\tval ThreadingModel = s 'Both'\\\\r\\\\n\""
     "the script's server entry, filled in at registration"
     "InprocServer32 = s '%MODULE%'"
     "the type library, TYPELIB 1"
