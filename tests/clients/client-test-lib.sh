@@ -193,44 +193,23 @@ registry_entries() {
           print key " " entry }' "$1" | LC_ALL=C sort
 }
 
-# Registers a server DLL with regsvr32 and remembers it for cleanup.
+# register_server DLL (remembered for cleanup), unregister_server DLL, set_product_installed yes|no
 register_server() {
     registered_dlls+=("$1")
-    run_windows regsvr32 /s "$(windows_path "$1")"
-    expect_status 0 "regsvr32 $(basename "$1")"
+    check_runs regsvr32 <<<"/s '$(windows_path "$1")'|0"
 }
-
-unregister_server() {
-    run_windows regsvr32 /u /s "$(windows_path "$1")"
-    expect_status 0 "regsvr32 /u $(basename "$1")"
-}
-
+unregister_server() { check_runs regsvr32 <<<"/u /s '$(windows_path "$1")'|0"; }
 set_product_installed() {
-    if [ "$1" = yes ]; then
-        product_key_created=1
-        run_windows reg add "$product_key" /f
-        expect_status 0 "reg add product key"
-    else
-        run_windows reg delete "$product_key" /f
-        expect_status 0 "reg delete product key"
-        product_key_created=0
-    fi
+    product_key_created=$([ "$1" = yes ] && echo 1 || echo 0)
+    check_runs reg <<<"$([ "$1" = yes ] && echo add || echo delete) '$product_key' /f|0"
 }
 
-# Puts users into the substitute components' directory with vrksim.exe:
-#   add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...
-# The directory is removed again at cleanup when it was not there before.
+# add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...: users in the substitute
+# components' directory, which is removed again at cleanup when it was not there before.
 add_simulator_users() {
-    local vrksim=$1 user
-    shift
-    if ! "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1; then
+    "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1 ||
         simulator_settings_created=1
-    fi
-    for user in "$@"; do
-        # shellcheck disable=SC2086 # the words of one user line are separate arguments
-        run_windows "$vrksim" users add $user
-        expect_status 0 "vrksim users add $user"
-    done
+    check_runs "$1" < <(shift && printf 'users add %s|0\n' "$@")
 }
 
 # Leaves the shared prefix as we found it: no server registered, no product key, no

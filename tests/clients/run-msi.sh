@@ -31,11 +31,6 @@ readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
 own_prefixes "$msi_prefix" "$reference_prefix"
 
-# phase NAME: heads what follows with the seconds taken so far, for the test's log.
-phase() {
-    echo "== $1 (at $SECONDS s)"
-}
-
 # in_prefix PREFIX COMMAND...: a helper of client-test-lib.sh, run against another prefix.
 in_prefix() {
     local VRK_PREFIX=$1
@@ -63,36 +58,13 @@ entries_under() {
           if (under == (keep == "in")) print }' "$2" "$3"
 }
 
-# Windows Installer's form of a GUID in its records: each group's hex digits reversed, the last
-# eight bytes each with its two digits swapped.
-packed_guid() {
-    local hex=${1//[\{\}-]/} packed i
-    packed=$(rev <<<"${hex:0:8}")$(rev <<<"${hex:8:4}")$(rev <<<"${hex:12:4}")
-    for ((i = 16; i < 32; i += 2)); do packed+=${hex:i+1:1}${hex:i:1}; done
-    printf '%s' "$packed"
-}
-
-# table NAME: the rows of one of the package's tables, their columns apart by tabs.
-table() {
-    "$msiinfo" export "$package" "$1" | tr -d '\r' | tail -n +4
-}
-
-# Windows Installer's records of this product, by its product, upgrade and component codes: the
-# keys that it writes at installation and removes again at uninstallation, with all below them.
+# Windows Installer's records of installed products, this one's among them (made at installation,
+# removed at uninstallation): the keys below these and its entry in the uninstall list.
 readonly machine='HKEY_LOCAL_MACHINE\Software'
 readonly installer="$machine\\Microsoft\\Windows\\CurrentVersion\\Installer"
-product_code=$(table Property | awk -F'\t' '$1 == "ProductCode" { print $2 }')
-upgrade_code=$(table Property | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')
-product=$(packed_guid "$product_code")
-{
-    printf '%s\n' "$machine\\Classes\\Installer\\Features\\$product" "$machine\\Classes\\Installer\\Products\\$product" \
-        "$machine\\Classes\\Installer\\UpgradeCodes\\$(packed_guid "$upgrade_code")" \
-        "$installer\\UpgradeCodes\\$(packed_guid "$upgrade_code")" "$installer\\UserData\\S-1-5-18\\Products\\$product" \
-        "$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code"
-    table Component | cut -f 2 | while read -r component; do
-        printf '%s\n' "$installer\\UserData\\S-1-5-18\\Components\\$(packed_guid "$component")"
-    done
-} >"$scratch/product-records.txt"
+product_code=$("$msiinfo" export "$package" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+printf '%s\n' "$machine\\Classes\\Installer" "$installer" "$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
+    >"$scratch/product-records.txt"
 
 # Windows Installer's store of installed products: the first installation in a prefix makes these
 # keys, and they stay, empty, after the last uninstallation, as on Windows, where every machine
@@ -112,7 +84,7 @@ drive_c_listing() {
 # Both prefixes, made side by side. The script host registers its own type library the first time
 # it runs: that happens here, before anything is compared. Each prefix is exported only once its
 # wineserver has started again, since Wine rewrites some of its device keys after the first one.
-phase "fresh prefixes, regsvr32 in the other one"
+echo "== fresh prefixes, regsvr32 in the other one (at $SECONDS s)"
 printf 'WScript.Quit 0\r\n' >"$scratch/quit.vbs"
 run_windows cscript //nologo "$(windows_path "$scratch/quit.vbs")" &
 in_prefix "$reference_prefix" run_windows cmd /c exit
@@ -146,7 +118,7 @@ changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$re
     >"$scratch/regsvr32-changes.txt"
 [ -s "$scratch/regsvr32-changes.txt" ] || fail "regsvr32 of the server changed nothing in the registry"
 
-phase "msiexec /i"
+echo "== msiexec /i (at $SECONDS s)"
 export_registry "$scratch/before.txt"
 drive_c_listing "$msi_prefix" >"$scratch/files-before.txt"
 run_windows_to_the_end msiexec /i "$(windows_path "$package")" /qn
@@ -174,8 +146,7 @@ fi
 
 changes "$scratch/before.txt" "$scratch/installed.txt" "$folder\\" >"$scratch/installed-changes.txt"
 entries_under in "$scratch/product-records.txt" "$scratch/installed-changes.txt" >"$scratch/installer-records.txt"
-entries_under out "$scratch/product-records.txt" "$scratch/installed-changes.txt" |
-    grep -vixF -f "$scratch/store-keys.txt" >"$scratch/package-changes.txt"
+entries_under out "$scratch/product-records.txt" "$scratch/installed-changes.txt" >"$scratch/package-changes.txt"
 uninstall_key="[$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code]"
 if grep -qixF "+ $uninstall_key" "$scratch/installer-records.txt"; then
     pass "msiexec recorded the product ($(wc -l <"$scratch/installer-records.txt") entries of Windows Installer's, among them $uninstall_key)"
@@ -186,14 +157,14 @@ expect_same_registry "$scratch/regsvr32-changes.txt" "$scratch/package-changes.t
     "the package changes the registry as regsvr32 does, entry by entry"
 
 # The installed console client and samples.
-phase "use"
+echo "== use (at $SECONDS s)"
 check_runs "$folder\\vrkauth.exe" <<<"info|0|server: yes, $folder\\$(basename "$server_dll") (file exists)|registration complete"
 for sample in vbscript\\vrkauth-sample.vbs jscript\\vrkauth-sample.js; do
     expect_sample "$folder\\examples\\$sample" -- "IsInstalled: no" "Authenticate failed: 0x80004005" \
         "  description: Authenticate: VRKsolution not installed" "  source:      $versioned_progid"
 done
 
-phase "msiexec /x"
+echo "== msiexec /x (at $SECONDS s)"
 run_windows_to_the_end msiexec /x "$(windows_path "$package")" /qn
 expect_status 0 "msiexec /x $(basename "$package") /qn"
 export_registry "$scratch/after.txt"
@@ -214,5 +185,5 @@ else
     fail "msiexec /x left the registry different from before:"
     sed 's/^/      /' "$scratch/left.txt"
 fi
-phase "end"
+echo "== end (at $SECONDS s)"
 finish_checks
