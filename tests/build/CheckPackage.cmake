@@ -1,11 +1,10 @@
 cmake_minimum_required(VERSION 3.25)
-# Checks what is shipped against one `cmake --install` of the build into a scratch folder: the
-# installed files, the CPack ZIP's (ZIP_ARCHS' files, default the tree's own), and, without Wine,
-# the architecture's Windows Installer package for what installing it cannot show: that it
-# carries exactly the registered deployment's files of the installation, byte for byte (the MSI
-# test compares an installation with the package itself), and that it registers by its tables
-# alone, as a package of its architecture. Where 32-bit programs cannot run, this is all that
-# checks the x86 package.
+# Checks what is shipped against one `cmake --install` of the build: the installed files, the
+# CPack ZIP's (ZIP_ARCHS' files, default the tree's own), and, without Wine, what installing the
+# architecture's Windows Installer package cannot show: that it carries exactly the registered
+# deployment's files of the installation, byte for byte (the MSI test compares an installation
+# with the package itself), and registers by its tables alone, as a package of its architecture
+# (where 32-bit programs cannot run, all that checks the x86 package).
 #   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 [-DZIP_ARCHS="x86;x64"]
 #         -DMSI=<package> -DMSIINFO=<msiinfo> -DMSIEXTRACT=<msiextract> -P CheckPackage.cmake
 set(problems "")
@@ -67,34 +66,30 @@ expected_files(expected "${ZIP_ARCHS}")
 expect_files("the ZIP holds" "${zipped}" "${expected}")
 
 # The package: the bin/ folder's contents at the top of its installation folder, the header and
-# the samples. Not in it: the registration-free files serve copies in a client's own folder, the
-# package registers its server instead; the substitutes must never reach a machine by the
-# package that also serves the real product; the README is about building and testing.
-set(expected "")
-foreach(file IN LISTS installed)
-    if(NOT file MATCHES "^(${ARCH}/bin/(VEYRAK.Vrksolauth.manifest|vrkauth-regfree.exe)|README.md|${ARCH}/substitutes/.*)$")
-        string(REGEX REPLACE "^${ARCH}/bin/" "" packaged "${file}")
-        list(APPEND expected ${packaged})
-        set(installed_of_${packaged} ${file})
-    endif()
-endforeach()
+# the samples, each as installed. Not in it: the registration-free files serve copies in a
+# client's own folder, the package registers its server instead; the substitutes must never reach
+# a machine by the package that also serves the real product; the README is about building and
+# testing. msiextract lays a package out below a folder of its own choosing for Program Files.
+set(expected ${installed})
+list(FILTER expected EXCLUDE REGEX "^(README.md|${ARCH}/substitutes/.*|${ARCH}/bin/(VEYRAK.Vrksolauth.manifest|vrkauth-regfree.exe))$")
+list(TRANSFORM expected REPLACE "^${ARCH}/bin/" "")
 list(SORT expected)
-# msiextract lays a package out below a folder of its own choosing for Program Files.
 file(GLOB_RECURSE folder LIST_DIRECTORIES true ${SCRATCH}/msi/*)
 list(FILTER folder INCLUDE REGEX "/VEYRAK/vrksolauth$")
 list(LENGTH folder folder_count)
 if(NOT folder_count EQUAL 1)
     message(FATAL_ERROR "${MSI}: expected one folder VEYRAK/vrksolauth in the package, found: ${folder}")
 endif()
-file(GLOB_RECURSE packaged RELATIVE ${folder} ${folder}/*)
+file(GLOB_RECURSE packaged RELATIVE "${folder}" "${folder}/*")
 list(SORT packaged)
-expect_files("the Windows Installer package carries" "${packaged}" "${expected}")
+expect_files("the Windows Installer package carries (in ${folder})" "${packaged}" "${expected}")
 foreach(file IN LISTS packaged)
-    if(DEFINED installed_of_${file})
+    if(file IN_LIST expected)
+        string(REGEX REPLACE "^([^/]+)$" "${ARCH}/bin/\\1" installed_file "${file}")
         file(SHA256 ${folder}/${file} packaged_hash)
-        file(SHA256 ${SCRATCH}/installed/${installed_of_${file}} installed_hash)
+        file(SHA256 ${SCRATCH}/installed/${installed_file} installed_hash)
         if(NOT packaged_hash STREQUAL installed_hash)
-            string(APPEND problems "\n  ${file} of the package differs from ${installed_of_${file}} of the installation")
+            string(APPEND problems "\n  ${file} of the package differs from ${installed_file} of the installation")
         endif()
     endif()
 endforeach()
