@@ -1,93 +1,74 @@
 # Checks the generated manifests of registration-free use against the server's identifiers, as
-# cmake/ServerIdentifiers.cmake reads them from the IDL (the classes and the type library) and the
-# registration script (the ProgIDs and the threading model): a client that uses the manifests
-# must meet the same class as one that uses the registry. Checks too that the registration script
-# agrees with the IDL, and that the program CLIENT carries the application manifest.
+# cmake/ServerIdentifiers.cmake reads them from the IDL and the registration script, so that a
+# client that uses them meets the same class as one that uses the registry; that the registration
+# script agrees with the IDL; and that the program CLIENT carries the application manifest.
 #   cmake -DSOURCE=<project source dir> -DMANIFEST=<assembly manifest> -DAPP_MANIFEST=<application
 #         manifest> -DDLL_NAME=<the server's file name> -DVERSION=<project version> -DARCH=x86|x64
 #         -DCLIENT=<exe> -DWINDRES=... -P CheckRegFreeManifest.cmake
 cmake_minimum_required(VERSION 3.25)
 set(PROJECT_SOURCE_DIR ${SOURCE})
-include(${SOURCE}/cmake/ServerIdentifiers.cmake) # sets script and idl, the two sources' text, too
+include(${SOURCE}/cmake/ServerIdentifiers.cmake) # also sets script and idl, the two sources' text
 file(READ ${MANIFEST} manifest)
 file(READ ${APP_MANIFEST} app_manifest)
 string(REGEX MATCH "<dependentAssembly>(.*)</dependentAssembly>" ignored "${app_manifest}")
 set(dependency "${CMAKE_MATCH_1}")
-
-# found(<variable> <text> <element> <attribute>): the attribute of the only element in the text.
-function(found variable text element attribute)
-    string(REGEX MATCHALL "<${element}[ \t\r\n/>][^>]*>" tags "${text}")
-    list(LENGTH tags count)
-    set(${variable} "(${count} <${element}> elements with ${attribute})" PARENT_SCOPE)
-    if(count EQUAL 1 AND tags MATCHES "[ \t\r\n]${attribute}=\"([^\"]*)\"")
-        set(${variable} "${CMAKE_MATCH_1}" PARENT_SCOPE)
-    endif()
-endfunction()
-# script_value(<variable> <regex with one group>): the group in the registration script.
-function(script_value variable regex)
-    set(${variable} "(not found: ${regex})" PARENT_SCOPE)
-    if(script MATCHES "${regex}")
-        set(${variable} "${CMAKE_MATCH_1}" PARENT_SCOPE)
-    endif()
-endfunction()
-
-# The rows, each: what, the value it must have, the value found. COM compares identifiers and
-# names without regard to case, and so does this.
-set(rows "")
-# The registration script's own class key, the classes its ProgID keys name, its CurVer and its
-# type library are the IDL's.
-script_value(class "ForceRemove (\\{${guid}\\}) = s")
-script_value(typelib "'TypeLib' = s '(\\{${guid}\\})'")
-script_value(current_version "CurVer = s '([^']+)'")
-list(APPEND rows "the registration script's class key" "${VRK_SERVER_CLSID}" "${class}"
-    "the registration script's type library" "${VRK_SERVER_LIBID}" "${typelib}"
-    "CurVer of ProgID ${VRK_SERVER_VERSION_INDEPENDENT_PROGID}" "${VRK_SERVER_PROGID}" "${current_version}")
-foreach(progid IN ITEMS ${VRK_SERVER_PROGID} ${VRK_SERVER_VERSION_INDEPENDENT_PROGID})
-    string(REPLACE "." "\\." pattern "${progid}")
-    script_value(progid_class "[\n\t]${pattern} = s '[^']*'${blank}\\{${blank}CLSID = s '([^']+)'")
-    list(APPEND rows "the class of ProgID ${progid}" "${VRK_SERVER_CLSID}" "${progid_class}")
-endforeach()
-
-# The assembly manifest: its identity (the name Windows probes for, the project's version in four
-# parts, the architecture), its file and what the class and the type library carry.
 get_filename_component(assembly_name ${MANIFEST} NAME_WLE)
 string(REGEX MATCHALL "[0-9]+" parts "${VERSION}.0.0.0")
 list(SUBLIST parts 0 4 parts)
 list(JOIN parts "." four_part_version)
 set(architecture_of_x86 x86)
 set(architecture_of_x64 amd64)
-set(manifest_rows assemblyIdentity name "${assembly_name}" assemblyIdentity version "${four_part_version}"
-    assemblyIdentity processorArchitecture "${architecture_of_${ARCH}}" file name "${DLL_NAME}"
-    comClass clsid "${VRK_SERVER_CLSID}" comClass threadingModel "${VRK_SERVER_THREADING_MODEL}"
-    comClass progid "${VRK_SERVER_PROGID}" comClass tlbid "${VRK_SERVER_LIBID}"
-    typelib tlbid "${VRK_SERVER_LIBID}" typelib version "${VRK_SERVER_TYPELIB_VERSION}")
-while(manifest_rows)
-    list(POP_FRONT manifest_rows element attribute expected)
-    found(actual "${manifest}" ${element} ${attribute})
-    list(APPEND rows "<${element} ${attribute}>" "${expected}" "${actual}")
-endwhile()
-string(REGEX MATCH "<comClass[^>]*>${blank}<progid>([^<]*)</progid>${blank}</comClass>" ignored "${manifest}")
-list(APPEND rows "the version-independent <progid> of <comClass>" "${VRK_SERVER_VERSION_INDEPENDENT_PROGID}"
-    "${CMAKE_MATCH_1}")
+set(space "[ \t\r\n]")
+
+# Rows: what, the value it must have, the text it is found in, and a regular expression whose
+# group is the value found there.
+set(rows
+    # The registration script's class key, its ProgID keys' class, CurVer and type library.
+    "the registration script's class key" "${VRK_SERVER_CLSID}" script "ForceRemove (\\{${guid}\\}) = s"
+    "the registration script's type library" "${VRK_SERVER_LIBID}" script "'TypeLib' = s '(\\{${guid}\\})'"
+    "the CurVer of ProgID ${VRK_SERVER_VERSION_INDEPENDENT_PROGID}" "${VRK_SERVER_PROGID}" script "CurVer = s '([^']+)'"
+    # The assembly's identity (the name Windows probes for, the project's version in four parts,
+    # the architecture), its file and what it says of the class and the type library.
+    "<assemblyIdentity name>" "${assembly_name}" manifest "<assemblyIdentity[^>]*${space}name=\"([^\"]*)\""
+    "<assemblyIdentity version>" "${four_part_version}" manifest "<assemblyIdentity[^>]*${space}version=\"([^\"]*)\""
+    "<assemblyIdentity processorArchitecture>" "${architecture_of_${ARCH}}" manifest
+    "<assemblyIdentity[^>]*${space}processorArchitecture=\"([^\"]*)\""
+    "<file name>" "${DLL_NAME}" manifest "<file${space}name=\"([^\"]*)\""
+    "<comClass clsid>" "${VRK_SERVER_CLSID}" manifest "<comClass[^>]*${space}clsid=\"([^\"]*)\""
+    "<comClass threadingModel>" "${VRK_SERVER_THREADING_MODEL}" manifest "<comClass[^>]*${space}threadingModel=\"([^\"]*)\""
+    "<comClass progid>" "${VRK_SERVER_PROGID}" manifest "<comClass[^>]*${space}progid=\"([^\"]*)\""
+    "<comClass tlbid>" "${VRK_SERVER_LIBID}" manifest "<comClass[^>]*${space}tlbid=\"([^\"]*)\""
+    "<comClass>'s <progid>" "${VRK_SERVER_VERSION_INDEPENDENT_PROGID}" manifest
+    "<comClass[^>]*>${blank}<progid>([^<]*)</progid>${blank}</comClass>"
+    "<typelib tlbid>" "${VRK_SERVER_LIBID}" manifest "<typelib[^>]*${space}tlbid=\"([^\"]*)\""
+    "<typelib version>" "${VRK_SERVER_TYPELIB_VERSION}" manifest "<typelib[^>]*${space}version=\"([^\"]*)\""
+    "<typelib helpdir>, which the schema requires" "" manifest "<typelib[^>]*${space}helpdir=\"([^\"]*)\"")
+foreach(progid IN ITEMS ${VRK_SERVER_PROGID} ${VRK_SERVER_VERSION_INDEPENDENT_PROGID})
+    string(REPLACE "." "\\." pattern "${progid}")
+    list(APPEND rows "the class of ProgID ${progid}" "${VRK_SERVER_CLSID}" script
+        "[\n\t]${pattern} = s '[^']*'${blank}\\{${blank}CLSID = s '([^']+)'")
+endforeach()
 # The application manifest's dependency names the assembly as it is.
 foreach(attribute IN ITEMS type name version processorArchitecture)
-    found(own "${manifest}" assemblyIdentity ${attribute})
-    found(named "${dependency}" assemblyIdentity ${attribute})
-    list(APPEND rows "the application's dependentAssembly ${attribute}" "${own}" "${named}")
+    string(REGEX MATCH "<assemblyIdentity[^>]*${space}${attribute}=\"([^\"]*)\"" ignored "${manifest}")
+    list(APPEND rows "the application's dependentAssembly ${attribute}" "${CMAKE_MATCH_1}" dependency
+        "<assemblyIdentity[^>]*${space}${attribute}=\"([^\"]*)\"")
 endforeach()
 
+# COM compares identifiers and names without regard to case, and so does this.
 set(problems "")
 while(rows)
-    list(POP_FRONT rows what expected actual)
+    list(POP_FRONT rows what expected text regex)
+    set(actual "(not found)")
+    if(${text} MATCHES "${regex}")
+        set(actual "${CMAKE_MATCH_1}")
+    endif()
     string(TOUPPER "${expected}" expected_upper)
     string(TOUPPER "${actual}" actual_upper)
     if(NOT actual_upper STREQUAL expected_upper)
         string(APPEND problems "\n  ${what}: expected '${expected}', found '${actual}'")
     endif()
 endwhile()
-if(NOT manifest MATCHES "<typelib [^>]*helpdir=\"\"")
-    string(APPEND problems "\n  <typelib> without helpdir=\"\", which the schema requires")
-endif()
 # A separate manifest file must not be named after a DLL of its assembly: Windows would look
 # for the manifest inside that DLL instead.
 get_filename_component(dll_stem "${DLL_NAME}" NAME_WLE)
