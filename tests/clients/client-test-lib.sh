@@ -171,13 +171,16 @@ export_registry() {
     [ -s "$text" ] || fail "regedit /E gave no export (${root:-the whole registry})"
 }
 
-# expect_same_registry EXPORT EXPORT WHAT: two exports (or lists of changes) are equal, line for line.
-expect_same_registry() {
-    if cmp -s "$1" "$2"; then
+# expect_same FIRST SECOND WHAT: two registry exports (or lists of changes, or of files) are
+# equal, line for line.
+expect_same() {
+    local first second
+    first=$(cat "$1") second=$(cat "$2")
+    if [ "$first" = "$second" ]; then
         pass "$3"
     else
-        fail "$3: they differ (< $(basename "$1"), > $(basename "$2")):"
-        diff "$1" "$2" | grep '^[<>]' | head -n 40 | sed 's/^/      /'
+        fail "$3: they differ (< first, > second):"
+        diff <(printf '%s\n' "$first") <(printf '%s\n' "$second") | grep '^[<>]' | head -n 40 | sed 's/^/      /'
     fi
 }
 
