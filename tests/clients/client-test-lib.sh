@@ -81,24 +81,14 @@ pass() {
     echo "ok:   $*"
 }
 
-# expect_status CODE WHAT: the last program exited with CODE.
-expect_status() {
-    if [ "$status" -eq "$1" ]; then
-        pass "$2 (exit code $1)"
-    else
-        fail "$2: expected exit code $1, got $status; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
-    fi
-}
-
 # check_runs PROGRAM: reads rows "ARGUMENTS|STATUS|LINE|..." from stdin; PROGRAM run with
 # ARGUMENTS (shell words) exits with STATUS and prints each LINE as a whole line, or, for a
-# LINE "!TEXT", prints TEXT nowhere.
+# LINE "!TEXT", prints TEXT nowhere. $run, when set, runs it instead of run_windows.
 check_runs() {
     local name=${1##*[\\/]} words code lines line arguments expected wrong
     while IFS='|' read -r words code lines; do
         eval "arguments=($words)"
-        run_windows "$1" "${arguments[@]}"
+        "${run:-run_windows}" "$1" "${arguments[@]}"
         wrong=()
         [ "$status" -eq "$code" ] || wrong+=("exit code $status, expected $code")
         IFS='|' read -r -a expected <<<"$lines"

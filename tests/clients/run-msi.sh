@@ -31,13 +31,6 @@ readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
 own_prefixes "$msi_prefix" "$reference_prefix"
 
-# in_prefix PREFIX COMMAND...: a helper of client-test-lib.sh, run against another prefix.
-in_prefix() {
-    local VRK_PREFIX=$1
-    shift
-    "$@"
-}
-
 # changes BEFORE AFTER FOLDER: the entries (registry_entries) that AFTER lacks ("- ENTRY") and
 # that it adds ("+ ENTRY"), with FOLDER (a Windows path ending in "\", as an export writes it)
 # written as <installation folder>.
@@ -87,7 +80,7 @@ drive_c_listing() {
 echo "== fresh prefixes, regsvr32 in the other one (at $SECONDS s)"
 printf 'WScript.Quit 0\r\n' >"$scratch/quit.vbs"
 run_windows cscript //nologo "$(windows_path "$scratch/quit.vbs")" &
-in_prefix "$reference_prefix" run_windows cmd /c exit
+VRK_PREFIX=$reference_prefix run_windows cmd /c exit
 wait
 for prefix in "$msi_prefix" "$reference_prefix"; do
     stop_wineserver "$prefix"
@@ -96,7 +89,7 @@ done
 # The reference, in the other prefix: regsvr32 of a copy of the DLL. Then its round trip: regsvr32
 # of the substitute components as well, and regsvr32 /u of both, leave the whole registry as it was.
 regsvr32_reference() {
-    local dll=$reference_folder\\$(basename "$server_dll")
+    local VRK_PREFIX=$reference_prefix dll=$reference_folder\\$(basename "$server_dll")
     export_registry "$scratch/reference-before.txt"
     check_runs regsvr32 <<<"/s '$dll'|0"
     export_registry "$scratch/reference-registered.txt"
@@ -112,7 +105,7 @@ regsvr32_reference() {
 }
 mkdir -p "$reference_prefix/drive_c/${reference_folder#C:\\}"
 cp "$server_dll" "$reference_prefix/drive_c/${reference_folder#C:\\}/"
-in_prefix "$reference_prefix" regsvr32_reference
+regsvr32_reference
 stop_wineserver "$reference_prefix"
 changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$reference_folder\\" \
     >"$scratch/regsvr32-changes.txt"
@@ -121,8 +114,7 @@ changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$re
 echo "== msiexec /i (at $SECONDS s)"
 export_registry "$scratch/before.txt"
 drive_c_listing "$msi_prefix" >"$scratch/files-before.txt"
-run_windows_to_the_end msiexec /i "$(windows_path "$package")" /qn
-expect_status 0 "msiexec /i $(basename "$package") /qn"
+run=run_windows_to_the_end check_runs msiexec <<<"/i '$(windows_path "$package")' /qn|0"
 export_registry "$scratch/installed.txt"
 
 # msiextract lays a package out below a folder of its own choosing for Program Files.
@@ -160,8 +152,7 @@ for sample in vbscript\\vrkauth-sample.vbs jscript\\vrkauth-sample.js; do
 done
 
 echo "== msiexec /x (at $SECONDS s)"
-run_windows_to_the_end msiexec /x "$(windows_path "$package")" /qn
-expect_status 0 "msiexec /x $(basename "$package") /qn"
+run=run_windows_to_the_end check_runs msiexec <<<"/x '$(windows_path "$package")' /qn|0"
 export_registry "$scratch/after.txt"
 drive_c_listing "$msi_prefix" >"$scratch/files-after.txt"
 expect_same "$scratch/files-before.txt" "$scratch/files-after.txt" \

@@ -53,28 +53,25 @@ installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154
 ROWS
 }
 
-# The key is there but the maker's components are not: the object cannot be made.
-installed_cases() {
+# Without the product key: "no", and Authenticate fails with the server's error information,
+# which reaches a late-bound caller as DISP_E_EXCEPTION with the text in EXCEPINFO (no room for
+# the interface). With the key but not the maker's components the object cannot be made.
+without_components_cases() {
     register_server "$server_dll"
-    local late
+    local late call interface
     for late in "" --late-bound; do
-        check_runs "$vrkauth" <<<"$late installed|1|installed: no"
+        call=Authenticate interface=$iid
+        [ -z "$late" ] || call="Invoke(Authenticate)" interface="(not reported)"
+        check_runs "$vrkauth" <<ROWS
+$late installed|1|installed: no
+$late authenticate CORP alice|2|vrkauth: $call failed: HRESULT 0x80004005|$not_installed|  interface:   $interface|!CORP\\alice:
+ROWS
         set_product_installed yes
         check_runs "$vrkauth" <<ROWS
 $late installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154|  description: VRKauth: failed to create signed SSO component|$source_line|  interface:   $iid
 ROWS
         set_product_installed no
     done
-}
-
-# A failing method reaches a late-bound caller as DISP_E_EXCEPTION with the server's text in
-# EXCEPINFO, which has no room for the interface.
-authenticate_cases() {
-    register_server "$server_dll"
-    check_runs "$vrkauth" <<ROWS
-authenticate CORP alice|2|vrkauth: Authenticate failed: HRESULT 0x80004005|$not_installed|  interface:   $iid|!CORP\\alice:
---late-bound authenticate CORP alice|2|vrkauth: Invoke(Authenticate) failed: HRESULT 0x80004005|$not_installed|  interface:   (not reported)
-ROWS
 }
 
 # With the substitute components: the verdicts of their directory come through both bindings.
@@ -96,7 +93,7 @@ ROWS
 }
 
 case $group in
-    usage | registration | installed | authenticate | components) "${group}_cases" ;;
+    usage | registration | without_components | components) "${group}_cases" ;;
     *) echo "unknown group '$group'" && exit 2 ;;
 esac
 finish_checks
