@@ -1,16 +1,13 @@
 cmake_minimum_required(VERSION 3.25)
 # Checks what is shipped against one `cmake --install` of the build: the installed files, the
-# CPack ZIP's (ZIP_ARCHS' files, default the tree's own), and, without Wine, what installing the
+# CPack ZIP's (ZIP_ARCHS' files), and, without Wine, what installing the
 # architecture's Windows Installer package cannot show: that it carries exactly the registered
 # deployment's files of the installation, byte for byte (the MSI test compares an installation
 # with the package itself), and registers by its tables alone, as a package of its architecture
 # (where 32-bit programs cannot run, all that checks the x86 package).
-#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 [-DZIP_ARCHS="x86;x64"]
+#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 -DZIP_ARCHS="x86;x64"|x86|x64
 #         -DMSI=<package> -DMSIINFO=<msiinfo> -DMSIEXTRACT=<msiextract> -P CheckPackage.cmake
 set(problems "")
-if(NOT ZIP_ARCHS)
-    set(ZIP_ARCHS ${ARCH})
-endif()
 function(expected_files out archs)
     set(files README.md examples/cpp/EarlyBoundClient.cpp examples/jscript/vrkauth-sample.js
               examples/vbscript/vrkauth-sample.vbs include/vrksolauth.h include/vrksolauth_i.c)
