@@ -83,10 +83,12 @@ pass() {
 
 # check_runs PROGRAM: reads rows "ARGUMENTS|STATUS|LINE|..." from stdin; PROGRAM run with
 # ARGUMENTS (shell words) exits with STATUS and prints each LINE as a whole line, or, for a
-# LINE "!TEXT", prints TEXT nowhere. $run, when set, runs it instead of run_windows.
+# LINE "!TEXT", prints TEXT nowhere. A row "+COMMAND" runs the shell COMMAND between them (a
+# step that changes the machine). $run, when set, runs PROGRAM instead of run_windows.
 check_runs() {
     local name=${1##*[\\/]} words code lines line arguments expected wrong
     while IFS='|' read -r words code lines; do
+        [ "${words:0:1}" != + ] || { eval "${words:1}"; continue; }
         eval "arguments=($words)"
         "${run:-run_windows}" "$1" "${arguments[@]}"
         wrong=()

@@ -37,16 +37,12 @@ registration_cases() {
     bits=$([ "$architecture" = x64 ] && echo 64 || echo 32)
     check_runs "$vrkauth" <<ROWS
 info|1|architecture: $architecture ($bits-bit process), $bits-bit registry view|class $clsid: MISSING, not registered|ProgID $progid: MISSING, not registered|registration incomplete
-ROWS
-    register_server "$server_dll"
-    check_runs "$vrkauth" <<ROWS
++register_server "$server_dll"
 info|0|class $clsid: yes, VRKsolutionAuthenticator Class|ProgID $versioned_progid: yes, $clsid|ProgID $progid: yes, $clsid|server: yes, $server (file exists)|threading model: yes, Both|type library $libid 1.0: yes, loads from $server|product key $product_key: no, absent (VRKsolution not installed)|registration complete
-ROWS
-    set_product_installed yes
-    check_runs "$vrkauth" <<<"info|0|product key $product_key: yes, present (VRKsolution installed)"
-    set_product_installed no
-    unregister_server "$server_dll"
-    check_runs "$vrkauth" <<ROWS
++set_product_installed yes
+info|0|product key $product_key: yes, present (VRKsolution installed)
++set_product_installed no
++unregister_server "$server_dll"
 info|1|class $clsid: MISSING, not registered|ProgID $versioned_progid: MISSING, not registered|ProgID $progid: MISSING, not registered|!type library $libid 1.0: yes
 installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154
 --late-bound installed|2|vrkauth: CLSIDFromProgID failed: HRESULT 0x800401F3
@@ -65,12 +61,10 @@ without_components_cases() {
         check_runs "$vrkauth" <<ROWS
 $late installed|1|installed: no
 $late authenticate CORP alice|2|vrkauth: $call failed: HRESULT 0x80004005|$not_installed|  interface:   $interface|!CORP\\alice:
-ROWS
-        set_product_installed yes
-        check_runs "$vrkauth" <<ROWS
++set_product_installed yes
 $late installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154|  description: VRKauth: failed to create signed SSO component|$source_line|  interface:   $iid
++set_product_installed no
 ROWS
-        set_product_installed no
     done
 }
 
