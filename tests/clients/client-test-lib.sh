@@ -144,14 +144,14 @@ expect_sample() {
     fi
 }
 
-# export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,
+# export_registry FILE: the whole registry as text in FILE,
 # without the keys that Wine rewrites whenever its services start (device interface links,
 # the current service control set's counter, the network adapters it finds, and the display
 # adapters that each new wineserver registers again, under a new GUID and with the time of
 # that start as their driver date; volatile on Windows as well).
 export_registry() {
-    local text=$1 root=${2:-}
-    run_windows regedit /E "$(windows_path "$text.reg")" ${root:+"$root"}
+    local text=$1
+    run_windows regedit /E "$(windows_path "$text.reg")"
     iconv -f UTF-16 -t UTF-8 "$text.reg" | tr -d '\r' | awk '
         /^\[/ { volatile = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses") == 1 ||
                             index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 ||
@@ -160,7 +160,7 @@ export_registry() {
                             $0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards/ }
         !volatile' >"$text"
     rm -f "$text.reg"
-    [ -s "$text" ] || fail "regedit /E gave no export (${root:-the whole registry})"
+    [ -s "$text" ] || fail "regedit /E gave no export"
 }
 
 # expect_same FIRST SECOND WHAT: two registry exports (or lists of changes, or of files) are

@@ -16,32 +16,26 @@ vrksim=$7
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 trap cleanup_prefix EXIT
 
-# Rows: state|sample arguments (shell words)|what each ProgID prints, VBScript's way, "|" apart.
-# The first row runs the samples without arguments, as a user would try them first.
-state=""
-while IFS='|' read -r row_state words lines; do
-    if [ "$row_state" != "$state" ]; then
-        state=$row_state
-        case $state in
-            not-installed) register_server "$server_dll" ;;
-            no-components) set_product_installed yes ;;
-            components)
-                register_server "$components_dll"
-                add_simulator_users "$vrksim" "CORP alice" "CORP bob --disabled"
-                ;;
-        esac
-    fi
+# Rows: the samples' arguments (shell words)|what each prints for each ProgID, VBScript's way,
+# "|" apart; or "+COMMAND", a step that changes the machine. The first run has no arguments, as
+# a user would try them first.
+while IFS='|' read -r words lines; do
+    [ "${words:0:1}" != + ] || { eval "${words:1}"; continue; }
     eval "arguments=($words)"
     IFS='|' read -r -a expected <<<"$lines"
     for sample in "${samples[@]}"; do
         expect_sample "$(windows_path "$sample")" "${arguments[@]}" -- "${expected[@]}"
     done
 done <<ROWS
-not-installed||IsInstalled: no|Authenticate failed: 0x80004005|  description: Authenticate: VRKsolution not installed|  source:      $versioned_progid
-no-components|CORP alice|CreateObject failed: 0x000001AD|  description: *|  source:      *
-components|CORP alice|IsInstalled: yes|Authenticate(CORP\\alice): valid
-components|CORP bob|IsInstalled: yes|Authenticate(CORP\\bob): not valid
-components|CORP mallory|IsInstalled: yes|Authenticate(CORP\\mallory): not valid
-components|CORP ""|IsInstalled: yes|Authenticate failed: 0x80070057|  description: _CreateHandle: missing parameter: User|  source:      $versioned_progid
++register_server "$server_dll"
+|IsInstalled: no|Authenticate failed: 0x80004005|  description: Authenticate: VRKsolution not installed|  source:      $versioned_progid
++set_product_installed yes
+CORP alice|CreateObject failed: 0x000001AD|  description: *|  source:      *
++register_server "$components_dll"
++add_simulator_users "$vrksim" "CORP alice" "CORP bob --disabled"
+CORP alice|IsInstalled: yes|Authenticate(CORP\\alice): valid
+CORP bob|IsInstalled: yes|Authenticate(CORP\\bob): not valid
+CORP mallory|IsInstalled: yes|Authenticate(CORP\\mallory): not valid
+CORP ""|IsInstalled: yes|Authenticate failed: 0x80070057|  description: _CreateHandle: missing parameter: User|  source:      $versioned_progid
 ROWS
 finish_checks
