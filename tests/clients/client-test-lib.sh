@@ -9,9 +9,7 @@
 failures=0
 output=""
 status=0
-registered_dlls=()
-product_key_created=0
-simulator_settings_created=0
+undo=()
 product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
 readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
@@ -188,14 +186,15 @@ registry_entries() {
           print key " " entry }' "$1" | LC_ALL=C sort
 }
 
-# register_server DLL (remembered for cleanup), unregister_server DLL, set_product_installed yes|no
+# register_server DLL, unregister_server DLL, set_product_installed yes|no: each remembers for
+# cleanup_prefix how to take back what it did.
 register_server() {
-    registered_dlls+=("$1")
+    undo+=("regsvr32 /u /s '$(windows_path "$1")'")
     check_runs regsvr32 <<<"/s '$(windows_path "$1")'|0"
 }
 unregister_server() { check_runs regsvr32 <<<"/u /s '$(windows_path "$1")'|0"; }
 set_product_installed() {
-    product_key_created=$([ "$1" = yes ] && echo 1 || echo 0)
+    [ "$1" = no ] || undo+=("reg delete '$product_key' /f")
     check_runs reg <<<"$([ "$1" = yes ] && echo add || echo delete) '$product_key' /f|0"
 }
 
@@ -203,30 +202,21 @@ set_product_installed() {
 # components' directory, which is removed again at cleanup when it was not there before.
 add_simulator_users() {
     "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1 ||
-        simulator_settings_created=1
+        undo+=("reg delete '$simulator_settings_key' /f")
     check_runs "$1" < <(shift && printf 'users add %s|0\n' "$@")
 }
 
-# Leaves the shared prefix as we found it: no server registered, no product key, no
-# simulator directory that we made.
+# cleanup_prefix: leaves the shared prefix as the driver found it, taking back what the
+# helpers above did (undoing what is already undone fails quietly).
 cleanup_prefix() {
-    local dll
-    for dll in "${registered_dlls[@]}"; do
-        "$VRK_RUN" "$VRK_PREFIX" regsvr32 /u /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1
+    local command
+    for command in "${undo[@]}"; do
+        eval "\"\$VRK_RUN\" \"\$VRK_PREFIX\" $command" </dev/null >/dev/null 2>&1
     done
-    if [ "$simulator_settings_created" -eq 1 ]; then
-        "$VRK_RUN" "$VRK_PREFIX" reg delete "$simulator_settings_key" /f </dev/null >/dev/null 2>&1
-    fi
-    if [ "$product_key_created" -eq 1 ]; then
-        "$VRK_RUN" "$VRK_PREFIX" reg delete "$product_key" /f </dev/null >/dev/null 2>&1
-    fi
 }
 
 finish_checks() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed"
-        exit 1
-    fi
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" && exit 1; }
     echo "all checks passed"
     exit 0
 }
