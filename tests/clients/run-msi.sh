@@ -147,7 +147,7 @@ expect_same "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt" \
 echo "== use (at $SECONDS s)"
 check_runs "$folder\\vrkauth.exe" <<<"info|0|server: yes, $folder\\$(basename "$server_dll") (file exists)|registration complete"
 for sample in vbscript\\vrkauth-sample.vbs jscript\\vrkauth-sample.js; do
-    expect_sample "$folder\\examples\\$sample" -- "IsInstalled: no" "Authenticate failed: 0x80004005" \
+    expect_sample "$folder\\examples\\$sample" "" "IsInstalled: no" "Authenticate failed: 0x80004005" \
         "  description: Authenticate: VRKsolution not installed" "  source:      $versioned_progid"
 done
 

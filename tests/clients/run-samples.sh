@@ -21,10 +21,9 @@ trap cleanup_prefix EXIT
 # a user would try them first.
 while IFS='|' read -r words lines; do
     [ "${words:0:1}" != + ] || { eval "${words:1}"; continue; }
-    eval "arguments=($words)"
     IFS='|' read -r -a expected <<<"$lines"
     for sample in "${samples[@]}"; do
-        expect_sample "$(windows_path "$sample")" "${arguments[@]}" -- "${expected[@]}"
+        expect_sample "$(windows_path "$sample")" "$words" "${expected[@]}"
     done
 done <<ROWS
 +register_server "$server_dll"
