@@ -31,8 +31,9 @@ authenticate CORP alice extra|2|vrkauth: unexpected argument 'extra' after authe
 ROWS
 }
 
+# A registered server whose file is gone counts as missing (a copy in the prefix's drive C:).
 registration_cases() {
-    local server bits
+    local server bits copy=$VRK_PREFIX/drive_c/vrksolauth-copy.dll
     server=$(windows_path "$server_dll")
     bits=$([ "$architecture" = x64 ] && echo 64 || echo 32)
     check_runs "$vrkauth" <<ROWS
@@ -42,6 +43,9 @@ info|0|class $clsid: yes, VRKsolutionAuthenticator Class|ProgID $versioned_progi
 +set_product_installed yes
 info|0|product key $product_key: yes, present (VRKsolution installed)
 +set_product_installed no
++cp "$server_dll" "$copy"; register_server "$copy"; rm "$copy"
+info|1|server: MISSING, $(windows_path "$copy") (file missing)|registration incomplete
++register_server "$server_dll"
 +unregister_server "$server_dll"
 info|1|class $clsid: MISSING, not registered|ProgID $versioned_progid: MISSING, not registered|ProgID $progid: MISSING, not registered|!type library $libid 1.0: yes
 installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154
