@@ -1,7 +1,13 @@
 cmake_minimum_required(VERSION 3.25)
-# Installs the build into a scratch folder, makes the ZIP, and checks both file lists.
-#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 [-DZIP_ARCHS="x86;x64"] -P CheckPackage.cmake
-# The installation holds the tree's own architecture; the ZIP holds ZIP_ARCHS (default: the same).
+# Checks what is shipped against one `cmake --install` of the build: the installed files, the
+# CPack ZIP's (ZIP_ARCHS' files), and, without Wine, what installing the
+# architecture's Windows Installer package cannot show: that it carries exactly the registered
+# deployment's files of the installation, byte for byte (the MSI test compares an installation
+# with the package itself), and registers by its tables alone, as a package of its architecture
+# (where 32-bit programs cannot run, all that checks the x86 package).
+#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 -DZIP_ARCHS="x86;x64"|x86|x64
+#         -DMSI=<package> -DMSIINFO=<msiinfo> -DMSIEXTRACT=<msiextract> -P CheckPackage.cmake
+set(problems "")
 function(expected_files out archs)
     set(files README.md examples/cpp/EarlyBoundClient.cpp examples/jscript/vrkauth-sample.js
               examples/vbscript/vrkauth-sample.vbs include/vrksolauth.h include/vrksolauth_i.c)
@@ -14,45 +20,120 @@ function(expected_files out archs)
     list(SORT files)
     set(${out} ${files} PARENT_SCOPE)
 endfunction()
-if(NOT ZIP_ARCHS)
-    set(ZIP_ARCHS ${ARCH})
-endif()
-expected_files(expected ${ARCH})
-expected_files(expected_zip "${ZIP_ARCHS}")
+# expect_files(<what> <files> <expected files>)
+function(expect_files what files expected)
+    if(NOT files STREQUAL expected)
+        set(problems "${problems}\n  ${what}:\n    ${files}\n  expected:\n    ${expected}" PARENT_SCOPE)
+    endif()
+endfunction()
+# export(<variable> <table>): msiinfo's export of one of the package's tables, after a line break:
+# a line each of column names, types and key, then one a row, columns apart by tabs. Empty when
+# the package has no such table.
+function(export variable name)
+    execute_process(COMMAND ${MSIINFO} export ${MSI} ${name} OUTPUT_VARIABLE text ERROR_QUIET)
+    string(REPLACE "\r" "" text "\n${text}")
+    set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
 
 file(REMOVE_RECURSE ${SCRATCH})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${SCRATCH}/installed
-    RESULT_VARIABLE status OUTPUT_QUIET)
-if(NOT status EQUAL 0)
-    message(FATAL_ERROR "cmake --install failed")
-endif()
-file(GLOB_RECURSE installed RELATIVE ${SCRATCH}/installed ${SCRATCH}/installed/*)
-list(SORT installed)
-if(NOT installed STREQUAL expected)
-    message(FATAL_ERROR "installed files:\n  ${installed}\nexpected:\n  ${expected}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${SCRATCH}/installed RESULT_VARIABLE status OUTPUT_QUIET)
+execute_process(COMMAND cpack -G ZIP --config ${BUILD}/CPackConfig.cmake -B ${SCRATCH}/zip RESULT_VARIABLE zipped OUTPUT_QUIET)
+execute_process(COMMAND ${MSIEXTRACT} -C ${SCRATCH}/msi ${MSI} RESULT_VARIABLE extracted OUTPUT_QUIET)
+file(GLOB zips ${SCRATCH}/zip/*.zip)
+list(LENGTH zips zip_count)
+if(NOT status EQUAL 0 OR NOT zipped EQUAL 0 OR NOT zip_count EQUAL 1 OR NOT extracted EQUAL 0)
+    message(FATAL_ERROR "cmake --install (${status}), cpack (${zipped}, ZIPs: ${zips}) or msiextract (${extracted}) failed")
 endif()
 
-execute_process(COMMAND cpack -G ZIP --config ${BUILD}/CPackConfig.cmake -B ${SCRATCH}/package
-    RESULT_VARIABLE status OUTPUT_QUIET)
-file(GLOB zips ${SCRATCH}/package/*.zip)
-list(LENGTH zips zip_count)
-if(NOT status EQUAL 0 OR NOT zip_count EQUAL 1)
-    message(FATAL_ERROR "cpack made no single ZIP (status ${status}): ${zips}")
-endif()
+file(GLOB_RECURSE installed RELATIVE ${SCRATCH}/installed ${SCRATCH}/installed/*)
+list(SORT installed)
+expected_files(expected ${ARCH})
+expect_files("installed files" "${installed}" "${expected}")
+
+# The ZIP's entries sit under one top folder named after the package.
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zips} OUTPUT_VARIABLE listing)
-string(REGEX MATCHALL "[^\n]+" entries "${listing}")
-set(zipped "")
-foreach(entry IN LISTS entries)
-    # Entries sit under one top folder named after the package; folders have no files.
-    if(NOT entry MATCHES "/$")
-        string(FIND "${entry}" "/" slash)
-        math(EXPR slash "${slash} + 1")
-        string(SUBSTRING "${entry}" ${slash} -1 entry)
-        list(APPEND zipped ${entry})
+string(REGEX MATCHALL "[^\n]+" zipped "${listing}")
+list(FILTER zipped EXCLUDE REGEX "/$")
+list(TRANSFORM zipped REPLACE "^[^/]*/(.*)$" "\\1")
+list(SORT zipped)
+expected_files(expected "${ZIP_ARCHS}")
+expect_files("the ZIP holds" "${zipped}" "${expected}")
+
+# The package: the bin/ folder's contents at the top of its installation folder, the header and
+# the samples, each as installed. Not in it: the registration-free files serve copies in a
+# client's own folder, the package registers its server instead; the substitutes must never reach
+# a machine by the package that also serves the real product; the README is about building and
+# testing. msiextract lays a package out below a folder of its own choosing for Program Files.
+set(expected ${installed})
+list(FILTER expected EXCLUDE REGEX "^(README.md|${ARCH}/substitutes/.*|${ARCH}/bin/(VEYRAK.Vrksolauth.manifest|vrkauth-regfree.exe))$")
+list(TRANSFORM expected REPLACE "^${ARCH}/bin/" "")
+list(SORT expected)
+file(GLOB_RECURSE folder LIST_DIRECTORIES true ${SCRATCH}/msi/*)
+list(FILTER folder INCLUDE REGEX "/VEYRAK/vrksolauth$")
+list(LENGTH folder folder_count)
+if(NOT folder_count EQUAL 1)
+    message(FATAL_ERROR "${MSI}: expected one folder VEYRAK/vrksolauth in the package, found: ${folder}")
+endif()
+file(GLOB_RECURSE packaged RELATIVE "${folder}" "${folder}/*")
+list(SORT packaged)
+expect_files("the Windows Installer package carries (in ${folder})" "${packaged}" "${expected}")
+foreach(file IN LISTS packaged)
+    if(file IN_LIST expected)
+        string(REGEX REPLACE "^([^/]+)$" "${ARCH}/bin/\\1" installed_file "${file}")
+        file(SHA256 ${folder}/${file} packaged_hash)
+        file(SHA256 ${SCRATCH}/installed/${installed_file} installed_hash)
+        if(NOT packaged_hash STREQUAL installed_hash)
+            string(APPEND problems "\n  ${file} of the package differs from ${installed_file} of the installation")
+        endif()
     endif()
 endforeach()
-list(SORT zipped)
-if(NOT zipped STREQUAL expected_zip)
-    message(FATAL_ERROR "ZIP holds:\n  ${zipped}\nexpected:\n  ${expected_zip}")
+
+# No program runs to register: no self-registration, no custom action. The registration is the
+# Registry table's.
+foreach(name IN ITEMS SelfReg CustomAction)
+    export(rows ${name})
+    if(rows MATCHES "^\n[^\n]*\n[^\n]*\n[^\n]*\n[^\n]")
+        string(APPEND problems "\n  ${name} rows:${rows}")
+    endif()
+endforeach()
+
+# A package of its architecture: the platform in the summary, the installation folder in Program
+# Files of the architecture, and 64-bit components in the x64 package, but for the one that
+# writes the type library into the 32-bit registry view.
+set(platform_x86 Intel)
+set(platform_x64 x64)
+set(program_files_x86 ProgramFilesFolder)
+set(program_files_x64 ProgramFiles64Folder)
+set(bit64_x86 0)
+set(bit64_x64 256)
+execute_process(COMMAND ${MSIINFO} suminfo ${MSI} OUTPUT_VARIABLE summary)
+if(NOT summary MATCHES "\nTemplate: ${platform_${ARCH}};1033\n")
+    string(APPEND problems "\n  the summary information names no platform ${platform_${ARCH}}:\n${summary}")
 endif()
-message(STATUS "installed: ${expected}\nzipped (${zips}): ${expected_zip}")
+export(directories Directory)
+string(REGEX MATCH "\n([^\t\n]+)\t${program_files_${ARCH}}\tVEYRAK\n" ignored "${directories}")
+set(vendor_folder "${CMAKE_MATCH_1}")
+if(NOT vendor_folder OR NOT directories MATCHES "\nINSTALLDIR\t${vendor_folder}\tvrksolauth\n")
+    string(APPEND problems "\n  no installation folder vrksolauth in VEYRAK in ${program_files_${ARCH}}:${directories}")
+endif()
+export(components Component)
+string(REGEX MATCHALL "\n[^\t\n]+\t[^\t\n]*\t[^\t\n]*\t[0-9]+" components "${components}")
+if(NOT components)
+    string(APPEND problems "\n  no components")
+endif()
+foreach(row IN LISTS components)
+    string(REGEX MATCH "\n([^\t]+)\t.*\t([0-9]+)$" ignored "${row}")
+    math(EXPR bit64 "${CMAKE_MATCH_2} & 256")
+    set(expected_bit64 ${bit64_${ARCH}})
+    if(CMAKE_MATCH_1 STREQUAL "component_typelib_32bit_view")
+        set(expected_bit64 0)
+    endif()
+    if(NOT bit64 EQUAL expected_bit64)
+        string(APPEND problems "\n  component ${CMAKE_MATCH_1}: attributes ${CMAKE_MATCH_2}, expected the 64-bit flag ${expected_bit64}")
+    endif()
+endforeach()
+
+if(problems)
+    message(FATAL_ERROR "${BUILD}:${problems}")
+endif()
+message(STATUS "installed and zipped as expected; ${MSI}: ${packaged}")

@@ -1,17 +1,20 @@
 # client-test-lib.sh: helpers for the drivers that run clients of the server under Wine.
 # A driver sets VRK_RUN (cmake/wine-run.sh) and VRK_PREFIX (the test prefix), sources this
 # file, runs its checks and ends with finish_checks. Checks record a failure and go on, so
-# that one run shows every broken expectation.
+# that one run shows every broken expectation. CTest names in VRK_SERVER_IDENTIFIERS the file
+# (tests/clients/CMakeLists.txt) that gives the server's identifiers as the build read them
+# from the IDL and the registration script: clsid, iid, libid, progid (version-independent)
+# and versioned_progid; and the tree's architecture, x86 or x64.
 
 failures=0
 output=""
 status=0
-registered_dlls=()
-product_key_created=0
-simulator_settings_created=0
+undo=()
 product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
 readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
+# shellcheck source=/dev/null
+source "${VRK_SERVER_IDENTIFIERS:?names the identifiers file of the build: run the driver through CTest}" || exit 1
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
 windows_path() {
@@ -45,6 +48,16 @@ fresh_prefix() {
     rm -rf "$1"
 }
 
+# own_prefixes PREFIX...: for a driver with prefixes of its own, made anew, whose servers are
+# ended at exit; $scratch is a folder for its files, removed at exit.
+own_prefixes() {
+    local prefix
+    for prefix in "$@"; do fresh_prefix "$prefix"; done
+    scratch=$(mktemp -d)
+    own_prefix_list=("$@")
+    trap 'rm -rf "$scratch"; for prefix in "${own_prefix_list[@]}"; do WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; done' EXIT
+}
+
 # run_windows, and then waits until the prefix's wineserver has ended, so that whatever the
 # program left running has ended too: Wine's msiexec can return before its work is done. The
 # prefix's lingering server ends first (it would never end by itself); the one that the program
@@ -57,18 +70,6 @@ run_windows_to_the_end() {
     status=$program_status
 }
 
-# The architecture of a Windows program, x86 or x64, from the machine field of its PE header.
-pe_architecture() {
-    local header machine
-    header=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
-    machine=$(od -An -tx2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
-    case $machine in
-        014c) echo x86 ;;
-        8664) echo x64 ;;
-        *) echo "unknown machine $machine" ;;
-    esac
-}
-
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
@@ -78,48 +79,73 @@ pass() {
     echo "ok:   $*"
 }
 
-# expect_status CODE WHAT: the last program exited with CODE.
-expect_status() {
-    if [ "$status" -eq "$1" ]; then
-        pass "$2 (exit code $1)"
+# check_runs PROGRAM: reads rows "ARGUMENTS|STATUS|LINE|..." from stdin; PROGRAM run with
+# ARGUMENTS (shell words) exits with STATUS and prints each LINE as a whole line, or, for a
+# LINE "!TEXT", prints TEXT nowhere. A row "+COMMAND" runs the shell COMMAND between them (a
+# step that changes the machine). $run, when set, runs PROGRAM instead of run_windows.
+check_runs() {
+    local name=${1##*[\\/]} words code lines line arguments expected wrong
+    while IFS='|' read -r words code lines; do
+        [ "${words:0:1}" != + ] || { eval "${words:1}"; continue; }
+        eval "arguments=($words)"
+        "${run:-run_windows}" "$1" "${arguments[@]}"
+        wrong=()
+        [ "$status" -eq "$code" ] || wrong+=("exit code $status, expected $code")
+        IFS='|' read -r -a expected <<<"$lines"
+        for line in "${expected[@]}"; do
+            case $line in
+                !*) ! grep -qF -- "${line#!}" <<<"$output" || wrong+=("printed '${line#!}'") ;;
+                *) grep -qxF -- "$line" <<<"$output" || wrong+=("no line '$line'") ;;
+            esac
+        done
+        if [ ${#wrong[@]} -eq 0 ]; then
+            pass "$name $words: exit code $code${lines:+, $lines}"
+        else
+            fail "$name $words:"
+            printf '      %s\n' "${wrong[@]}" "output:"
+            printf '%s\n' "$output" | sed 's/^/        /'
+        fi
+    done
+}
+
+# expect_sample SAMPLE ARGUMENTS LINE...: runs a script sample (a Windows path) under cscript with
+# ARGUMENTS (shell words) and expects from it exactly, for each of the two ProgIDs, "== PROGID"
+# and LINE..., written as the VBScript sample prints them (the JScript sample names "new
+# ActiveXObject" and the engine's code 0x800A01AD where VBScript names "CreateObject" and 429,
+# and prints no source). A LINE that ends in "*" stands for any line that begins with the rest.
+# The whole output, as cscript exits 0 even when a script fails to parse or stops half way.
+expect_sample() {
+    local sample=$1 words=$2 line i expected=() actual=()
+    shift 2
+    eval "run_windows cscript //nologo \"\$sample\" $words"
+    for line in "== $progid" "$@" "== $versioned_progid" "$@"; do
+        case $sample in
+            *.js) [[ $line == "  source:"* ]] && continue
+                line=${line/#CreateObject failed: 0x000001AD/new ActiveXObject failed: 0x800A01AD} ;;
+        esac
+        expected+=("$line")
+    done
+    mapfile -t actual <<<"$output"
+    for i in "${!expected[@]}"; do
+        line=${expected[i]}
+        [[ $line == *'*' && ${actual[i]-} == "${line%'*'}"* ]] && expected[i]=${actual[i]}
+    done
+    if [ "$status" -eq 0 ] && [ "$(printf '%s\n' "${expected[@]}")" = "$output" ]; then
+        pass "${sample##*\\} $words: its ${#expected[@]} lines"
     else
-        fail "$2: expected exit code $1, got $status; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
+        fail "${sample##*\\} $words: exit code $status, expected 0 and the lines"
+        printf '      %s\n' "${expected[@]}" "  but got:" "${actual[@]}"
     fi
 }
 
-# Checks of the last program's output, each by one grep over its lines:
-#   expect_line TEXT WHAT            TEXT is a whole line
-#   expect_line_matching REGEX WHAT  a whole line matches the extended REGEX
-#   expect_no_text TEXT WHAT         TEXT appears nowhere
-#   expect_lines WHAT TEXT...        each TEXT is a whole line
-expect_output() {
-    local found=yes wanted=$1 options=$2 pattern=$3 what=$4
-    printf '%s\n' "$output" | grep -q "$options" -- "$pattern" || found=no
-    if [ "$found" = "$wanted" ]; then
-        pass "$what ($([ "$wanted" = yes ] && echo printed || echo "no") '$pattern')"
-    else
-        fail "$what: expected $([ "$wanted" = yes ] || echo "no ")'$pattern'; output:"
-        printf '%s\n' "$output" | sed 's/^/      /'
-    fi
-}
-expect_line() { expect_output yes -xF "$1" "$2"; }
-expect_line_matching() { expect_output yes -xE "$1" "$2"; }
-expect_no_text() { expect_output no -F "$1" "$2"; }
-expect_lines() {
-    local what=$1 line
-    shift
-    for line in "$@"; do expect_line "$line" "$what"; done
-}
-
-# export_registry FILE [ROOT]: the whole registry, or the tree under ROOT, as text in FILE,
+# export_registry FILE: the whole registry as text in FILE,
 # without the keys that Wine rewrites whenever its services start (device interface links,
 # the current service control set's counter, the network adapters it finds, and the display
 # adapters that each new wineserver registers again, under a new GUID and with the time of
 # that start as their driver date; volatile on Windows as well).
 export_registry() {
-    local text=$1 root=${2:-}
-    run_windows regedit /E "$(windows_path "$text.reg")" ${root:+"$root"}
+    local text=$1
+    run_windows regedit /E "$(windows_path "$text.reg")"
     iconv -f UTF-16 -t UTF-8 "$text.reg" | tr -d '\r' | awk '
         /^\[/ { volatile = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses") == 1 ||
                             index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent]") == 1 ||
@@ -128,13 +154,20 @@ export_registry() {
                             $0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards/ }
         !volatile' >"$text"
     rm -f "$text.reg"
-    [ -s "$text" ] || fail "regedit /E gave no export (${root:-the whole registry})"
+    [ -s "$text" ] || fail "regedit /E gave no export"
 }
 
-# The first lines that differ between two exports.
-registry_differences() {
-    diff "$1" "$2" | grep '^[<>]' | head -n 40 |
-        while IFS= read -r line; do printf '      %s\n' "$line"; done
+# expect_same FIRST SECOND WHAT: two registry exports (or lists of changes, or of files) are
+# equal, line for line.
+expect_same() {
+    local first second
+    first=$(cat "$1") second=$(cat "$2")
+    if [ "$first" = "$second" ]; then
+        pass "$3"
+    else
+        fail "$3: they differ (< first, > second):"
+        diff <(printf '%s\n' "$first") <(printf '%s\n' "$second") | grep '^[<>]' | head -n 40 | sed 's/^/      /'
+    fi
 }
 
 # An export as sorted lines that stand alone, one per key ("[KEY]") and one per value
@@ -149,66 +182,37 @@ registry_entries() {
           print key " " entry }' "$1" | LC_ALL=C sort
 }
 
-# Registers a server DLL with regsvr32 and remembers it for cleanup.
+# register_server DLL, unregister_server DLL, set_product_installed yes|no: each remembers for
+# cleanup_prefix how to take back what it did.
 register_server() {
-    registered_dlls+=("$1")
-    run_windows regsvr32 /s "$(windows_path "$1")"
-    expect_status 0 "regsvr32 $(basename "$1")"
+    undo+=("regsvr32 /u /s '$(windows_path "$1")'")
+    check_runs regsvr32 <<<"/s '$(windows_path "$1")'|0"
 }
-
-unregister_server() {
-    run_windows regsvr32 /u /s "$(windows_path "$1")"
-    expect_status 0 "regsvr32 /u $(basename "$1")"
-}
-
+unregister_server() { check_runs regsvr32 <<<"/u /s '$(windows_path "$1")'|0"; }
 set_product_installed() {
-    if [ "$1" = yes ]; then
-        product_key_created=1
-        run_windows reg add "$product_key" /f
-        expect_status 0 "reg add product key"
-    else
-        run_windows reg delete "$product_key" /f
-        expect_status 0 "reg delete product key"
-        product_key_created=0
-    fi
+    [ "$1" = no ] || undo+=("reg delete '$product_key' /f")
+    check_runs reg <<<"$([ "$1" = yes ] && echo add || echo delete) '$product_key' /f|0"
 }
 
-# Puts users into the substitute components' directory with vrksim.exe:
-#   add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...
-# The directory is removed again at cleanup when it was not there before.
+# add_simulator_users VRKSIM_EXE "DOMAIN USER [--disabled]"...: users in the substitute
+# components' directory, which is removed again at cleanup when it was not there before.
 add_simulator_users() {
-    local vrksim=$1 user
-    shift
-    if ! "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1; then
-        simulator_settings_created=1
-    fi
-    for user in "$@"; do
-        # shellcheck disable=SC2086 # the words of one user line are separate arguments
-        run_windows "$vrksim" users add $user
-        expect_status 0 "vrksim users add $user"
-    done
+    "$VRK_RUN" "$VRK_PREFIX" reg query "$simulator_settings_key" </dev/null >/dev/null 2>&1 ||
+        undo+=("reg delete '$simulator_settings_key' /f")
+    check_runs "$1" < <(shift && printf 'users add %s|0\n' "$@")
 }
 
-# Leaves the shared prefix as we found it: no server registered, no product key, no
-# simulator directory that we made.
+# cleanup_prefix: leaves the shared prefix as the driver found it, taking back what the
+# helpers above did (undoing what is already undone fails quietly).
 cleanup_prefix() {
-    local dll
-    for dll in "${registered_dlls[@]}"; do
-        "$VRK_RUN" "$VRK_PREFIX" regsvr32 /u /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1
+    local command
+    for command in "${undo[@]}"; do
+        eval "\"\$VRK_RUN\" \"\$VRK_PREFIX\" $command" </dev/null >/dev/null 2>&1
     done
-    if [ "$simulator_settings_created" -eq 1 ]; then
-        "$VRK_RUN" "$VRK_PREFIX" reg delete "$simulator_settings_key" /f </dev/null >/dev/null 2>&1
-    fi
-    if [ "$product_key_created" -eq 1 ]; then
-        "$VRK_RUN" "$VRK_PREFIX" reg delete "$product_key" /f </dev/null >/dev/null 2>&1
-    fi
 }
 
 finish_checks() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed"
-        exit 1
-    fi
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" && exit 1; }
     echo "all checks passed"
     exit 0
 }

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # run-msi.sh: the architecture's Windows Installer package, installed, used and uninstalled
 # silently in a fresh prefix, against regsvr32 of the same DLL in another fresh prefix.
-#   run-msi.sh WINE_RUN PREFIX PACKAGE SERVER_DLL SCRIPT MSIINFO MSIEXTRACT
+#   run-msi.sh WINE_RUN PREFIX PACKAGE SERVER_DLL COMPONENTS_DLL MSIINFO MSIEXTRACT
 # Checks that
 #   - msiexec /i lays out exactly the package's files (MSIEXTRACT's copy) in
 #     Program Files\VEYRAK\vrksolauth, and nowhere else;
 #   - it changes the registry as regsvr32 of SERVER_DLL does in PREFIX-regsvr32, entry by entry
 #     (each side's folder of the DLL written as <installation folder>), besides Windows
 #     Installer's records of this product, which it must write;
-#   - the installed vrkauth.exe sees a complete registration, SCRIPT (authenticator-checks.vbs)
-#     creates the class by both ProgIDs and calls it, the installed VBScript sample runs;
+#   - regsvr32 of COMPONENTS_DLL there too, and regsvr32 /u of both, leave the whole registry of
+#     PREFIX-regsvr32 as it was before;
+#   - the installed vrkauth.exe sees a complete registration, the installed samples create the
+#     class by both ProgIDs and call it;
 #   - msiexec /x leaves no file of the product, and the registry as it was before, but for the
 #     empty keys of Windows Installer's own store (listed below).
 set -u
@@ -17,7 +19,7 @@ VRK_RUN=$1
 VRK_PREFIX=$2
 package=$3
 server_dll=$4
-script=$5
+components_dll=$5
 msiinfo=$6
 msiextract=$7
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
@@ -27,23 +29,7 @@ readonly reference_prefix=$VRK_PREFIX-regsvr32
 readonly folder='C:\Program Files\VEYRAK\vrksolauth'
 readonly vendor_folder_on_host="$msi_prefix/drive_c/Program Files/VEYRAK"
 readonly reference_folder='C:\vrksolauth-regsvr32'
-fresh_prefix "$msi_prefix"
-fresh_prefix "$reference_prefix"
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"; WINEPREFIX=$msi_prefix wineserver -k >/dev/null 2>&1
-      WINEPREFIX=$reference_prefix wineserver -k >/dev/null 2>&1' EXIT
-
-# phase NAME: heads what follows with the seconds taken so far, for the test's log.
-phase() {
-    echo "== $1 (at $SECONDS s)"
-}
-
-# in_prefix PREFIX COMMAND...: a helper of client-test-lib.sh, run against another prefix.
-in_prefix() {
-    local VRK_PREFIX=$1
-    shift
-    "$@"
-}
+own_prefixes "$msi_prefix" "$reference_prefix"
 
 # changes BEFORE AFTER FOLDER: the entries (registry_entries) that AFTER lacks ("- ENTRY") and
 # that it adds ("+ ENTRY"), with FOLDER (a Windows path ending in "\", as an export writes it)
@@ -65,36 +51,13 @@ entries_under() {
           if (under == (keep == "in")) print }' "$2" "$3"
 }
 
-# Windows Installer's form of a GUID in its records: each group's hex digits reversed, the last
-# eight bytes each with its two digits swapped.
-packed_guid() {
-    local hex=${1//[\{\}-]/} packed i
-    packed=$(rev <<<"${hex:0:8}")$(rev <<<"${hex:8:4}")$(rev <<<"${hex:12:4}")
-    for ((i = 16; i < 32; i += 2)); do packed+=${hex:i+1:1}${hex:i:1}; done
-    printf '%s' "$packed"
-}
-
-# table NAME: the rows of one of the package's tables, their columns apart by tabs.
-table() {
-    "$msiinfo" export "$package" "$1" | tr -d '\r' | tail -n +4
-}
-
-# Windows Installer's records of this product, by its product, upgrade and component codes: the
-# keys that it writes at installation and removes again at uninstallation, with all below them.
+# Windows Installer's records of installed products, this one's among them (made at installation,
+# removed at uninstallation): the keys below these and its entry in the uninstall list.
 readonly machine='HKEY_LOCAL_MACHINE\Software'
 readonly installer="$machine\\Microsoft\\Windows\\CurrentVersion\\Installer"
-product_code=$(table Property | awk -F'\t' '$1 == "ProductCode" { print $2 }')
-upgrade_code=$(table Property | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')
-product=$(packed_guid "$product_code")
-{
-    printf '%s\n' "$machine\\Classes\\Installer\\Features\\$product" "$machine\\Classes\\Installer\\Products\\$product" \
-        "$machine\\Classes\\Installer\\UpgradeCodes\\$(packed_guid "$upgrade_code")" \
-        "$installer\\UpgradeCodes\\$(packed_guid "$upgrade_code")" "$installer\\UserData\\S-1-5-18\\Products\\$product" \
-        "$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code"
-    table Component | cut -f 2 | while read -r component; do
-        printf '%s\n' "$installer\\UserData\\S-1-5-18\\Components\\$(packed_guid "$component")"
-    done
-} >"$scratch/product-records.txt"
+product_code=$("$msiinfo" export "$package" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+printf '%s\n' "$machine\\Classes\\Installer" "$installer" "$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
+    >"$scratch/product-records.txt"
 
 # Windows Installer's store of installed products: the first installation in a prefix makes these
 # keys, and they stay, empty, after the last uninstallation, as on Windows, where every machine
@@ -114,31 +77,44 @@ drive_c_listing() {
 # Both prefixes, made side by side. The script host registers its own type library the first time
 # it runs: that happens here, before anything is compared. Each prefix is exported only once its
 # wineserver has started again, since Wine rewrites some of its device keys after the first one.
-phase "fresh prefixes, regsvr32 in the other one"
+echo "== fresh prefixes, regsvr32 in the other one (at $SECONDS s)"
 printf 'WScript.Quit 0\r\n' >"$scratch/quit.vbs"
 run_windows cscript //nologo "$(windows_path "$scratch/quit.vbs")" &
-in_prefix "$reference_prefix" run_windows cmd /c exit
+VRK_PREFIX=$reference_prefix run_windows cmd /c exit
 wait
 for prefix in "$msi_prefix" "$reference_prefix"; do
     stop_wineserver "$prefix"
 done
 
-# The reference: regsvr32 of a copy of the DLL in the other prefix.
+# The reference, in the other prefix: regsvr32 of a copy of the DLL. Then its round trip: regsvr32
+# of the substitute components as well, and regsvr32 /u of both, leave the whole registry as it was.
+regsvr32_reference() {
+    local VRK_PREFIX=$reference_prefix dll=$reference_folder\\$(basename "$server_dll")
+    export_registry "$scratch/reference-before.txt"
+    check_runs regsvr32 <<<"/s '$dll'|0"
+    export_registry "$scratch/reference-registered.txt"
+    register_server "$components_dll"
+    export_registry "$scratch/reference-both.txt"
+    cmp -s "$scratch/reference-registered.txt" "$scratch/reference-both.txt" &&
+        fail "regsvr32 $(basename "$components_dll") changed nothing in the registry"
+    unregister_server "$components_dll"
+    check_runs regsvr32 <<<"/u /s '$dll'|0"
+    export_registry "$scratch/reference-after.txt"
+    expect_same "$scratch/reference-before.txt" "$scratch/reference-after.txt" \
+        "regsvr32 /u of the server and the components leave the registry as it was"
+}
 mkdir -p "$reference_prefix/drive_c/${reference_folder#C:\\}"
 cp "$server_dll" "$reference_prefix/drive_c/${reference_folder#C:\\}/"
-in_prefix "$reference_prefix" export_registry "$scratch/reference-before.txt"
-in_prefix "$reference_prefix" run_windows regsvr32 /s "$reference_folder\\$(basename "$server_dll")"
-expect_status 0 "regsvr32 $reference_folder\\$(basename "$server_dll") in the other prefix"
-in_prefix "$reference_prefix" export_registry "$scratch/reference-registered.txt"
+regsvr32_reference
+stop_wineserver "$reference_prefix"
 changes "$scratch/reference-before.txt" "$scratch/reference-registered.txt" "$reference_folder\\" \
     >"$scratch/regsvr32-changes.txt"
-stop_wineserver "$reference_prefix"
+[ -s "$scratch/regsvr32-changes.txt" ] || fail "regsvr32 of the server changed nothing in the registry"
 
-phase "msiexec /i"
+echo "== msiexec /i (at $SECONDS s)"
 export_registry "$scratch/before.txt"
 drive_c_listing "$msi_prefix" >"$scratch/files-before.txt"
-run_windows_to_the_end msiexec /i "$(windows_path "$package")" /qn
-expect_status 0 "msiexec /i $(basename "$package") /qn"
+run=run_windows_to_the_end check_runs msiexec <<<"/i '$(windows_path "$package")' /qn|0"
 export_registry "$scratch/installed.txt"
 
 # msiextract lays a package out below a folder of its own choosing for Program Files.
@@ -152,65 +128,36 @@ else
     fail "the installed files differ from the package's:"
     sed 's/^/      /' "$scratch/files.diff"
 fi
-vendor_folders=$(cd "$msi_prefix/drive_c" && find . -iname VEYRAK)
-if [ "$vendor_folders" = "./Program Files/VEYRAK" ]; then
-    pass "no VEYRAK folder but the one in C:\\Program Files"
-else
-    fail "VEYRAK folders in drive C: (expected only ./Program Files/VEYRAK):"
-    printf '%s\n' "$vendor_folders" | sed 's/^/      /'
-fi
+expect_same <(echo "./Program Files/VEYRAK") <(cd "$msi_prefix/drive_c" && find . -iname VEYRAK) \
+    "no VEYRAK folder but the one in C:\\Program Files"
 
 changes "$scratch/before.txt" "$scratch/installed.txt" "$folder\\" >"$scratch/installed-changes.txt"
 entries_under in "$scratch/product-records.txt" "$scratch/installed-changes.txt" >"$scratch/installer-records.txt"
-entries_under out "$scratch/product-records.txt" "$scratch/installed-changes.txt" |
-    grep -vixF -f "$scratch/store-keys.txt" >"$scratch/package-changes.txt"
+entries_under out "$scratch/product-records.txt" "$scratch/installed-changes.txt" >"$scratch/package-changes.txt"
 uninstall_key="[$machine\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code]"
 if grep -qixF "+ $uninstall_key" "$scratch/installer-records.txt"; then
     pass "msiexec recorded the product ($(wc -l <"$scratch/installer-records.txt") entries of Windows Installer's, among them $uninstall_key)"
 else
     fail "msiexec wrote no $uninstall_key"
 fi
-if [ -s "$scratch/regsvr32-changes.txt" ] && cmp -s "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt"; then
-    pass "the package changes the registry as regsvr32 does, entry by entry ($(wc -l <"$scratch/package-changes.txt") entries)"
-else
-    fail "the package's registry changes differ from regsvr32's (< regsvr32 only, > package only):"
-    diff "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt" | grep '^[<>]' | sed 's/^/      /'
-fi
+expect_same "$scratch/regsvr32-changes.txt" "$scratch/package-changes.txt" \
+    "the package changes the registry as regsvr32 does, entry by entry"
 
-# The installed console client, a script by both ProgIDs, the installed sample.
-phase "use"
-run_windows "$folder\\vrkauth.exe" info
-expect_status 0 "installed vrkauth.exe info"
-expect_lines "installed vrkauth.exe info" "server: yes, $folder\\$(basename "$server_dll") (file exists)" \
-    "registration complete"
-run_windows cscript //nologo "$(windows_path "$script")" not-installed
-printf '%s\n' "$output" | sed 's/^/    | /'
-expect_status 0 "cscript $(basename "$script") not-installed"
-expect_line "all script checks passed" "the script ran to its end"
-run_windows cscript //nologo "$folder\\examples\\vbscript\\vrkauth-sample.vbs" CORP alice
-expect_status 0 "the installed VBScript sample"
-expect_lines "the installed VBScript sample" "IsInstalled: no" "  description: Authenticate: VRKsolution not installed"
+# The installed console client and samples.
+echo "== use (at $SECONDS s)"
+check_runs "$folder\\vrkauth.exe" <<<"info|0|server: yes, $folder\\$(basename "$server_dll") (file exists)|registration complete"
+for sample in vbscript\\vrkauth-sample.vbs jscript\\vrkauth-sample.js; do
+    expect_sample "$folder\\examples\\$sample" "" "IsInstalled: no" "Authenticate failed: 0x80004005" \
+        "  description: Authenticate: VRKsolution not installed" "  source:      $versioned_progid"
+done
 
-phase "msiexec /x"
-run_windows_to_the_end msiexec /x "$(windows_path "$package")" /qn
-expect_status 0 "msiexec /x $(basename "$package") /qn"
+echo "== msiexec /x (at $SECONDS s)"
+run=run_windows_to_the_end check_runs msiexec <<<"/x '$(windows_path "$package")' /qn|0"
 export_registry "$scratch/after.txt"
 drive_c_listing "$msi_prefix" >"$scratch/files-after.txt"
-if cmp -s "$scratch/files-before.txt" "$scratch/files-after.txt"; then
-    pass "after msiexec /x drive C: holds the files and folders it held before (no $folder, no cached package)"
-else
-    fail "msiexec /x left drive C: different from before (< before only, > after only):"
-    diff "$scratch/files-before.txt" "$scratch/files-after.txt" | grep '^[<>]' | sed 's/^/      /'
-fi
-changes "$scratch/before.txt" "$scratch/after.txt" "$folder\\" >"$scratch/uninstalled-changes.txt"
-grep -ixF -f "$scratch/store-keys.txt" "$scratch/uninstalled-changes.txt" >"$scratch/store-left.txt"
-grep -vixF -f "$scratch/store-keys.txt" "$scratch/uninstalled-changes.txt" >"$scratch/left.txt"
-if [ ! -s "$scratch/left.txt" ]; then
-    pass "after msiexec /x the registry equals the one before, but for $(wc -l <"$scratch/store-left.txt") empty keys of Windows Installer's store:"
-    sed 's/^/      /' "$scratch/store-left.txt"
-else
-    fail "msiexec /x left the registry different from before:"
-    sed 's/^/      /' "$scratch/left.txt"
-fi
-phase "end"
+expect_same "$scratch/files-before.txt" "$scratch/files-after.txt" \
+    "after msiexec /x drive C: holds the files and folders it held before (no $folder, no cached package)"
+expect_same /dev/null <(changes "$scratch/before.txt" "$scratch/after.txt" "$folder\\" | grep -vixF -f "$scratch/store-keys.txt") \
+    "after msiexec /x the registry equals the one before, but for the empty keys of Windows Installer's store"
+echo "== end (at $SECONDS s)"
 finish_checks

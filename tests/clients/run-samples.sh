@@ -1,34 +1,40 @@
 #!/usr/bin/env bash
-# run-samples.sh: runs the script samples for client developers under Wine's cscript and
-# checks what they print, so that a sample that no longer runs is noticed (cscript exits 0
-# even when a script fails to parse).
-#   run-samples.sh WINE_RUN PREFIX SERVER_DLL VBSCRIPT_SAMPLE JSCRIPT_SAMPLE
-# The server is registered and the product is not installed, so each sample gets to the
-# failure report of Authenticate.
+# run-samples.sh: the script samples for client developers under Wine's cscript, through each
+# state of a machine in turn, each sample checked by all that it prints (both ProgIDs).
+#   run-samples.sh WINE_RUN PREFIX SERVER_DLL VBSCRIPT_SAMPLE JSCRIPT_SAMPLE COMPONENTS_DLL VRKSIM_EXE
+# The states, each added to the one before: the server registered but the product not installed;
+# the product key without the maker's components (the host reports its own error for a failed
+# creation, not the server's); the substitute components with CORP\alice (enabled) and CORP\bob
+# (disabled) in their directory. Leaves nothing registered behind.
 set -u
 VRK_RUN=$1
 VRK_PREFIX=$2
 server_dll=$3
-vbscript_sample=$4
-jscript_sample=$5
+samples=("$4" "$5")
+components_dll=$6
+vrksim=$7
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 trap cleanup_prefix EXIT
 
-register_server "$server_dll"
-for sample in "$vbscript_sample" "$jscript_sample"; do
-    name=$(basename "$sample")
-    run_windows cscript //nologo "$(windows_path "$sample")" DOM bob
-    expect_status 0 "$name"
-    for progid in Vrksolauth.VRKsolutionAuthenticator Vrksolauth.VRKsolutionAuthenticator.1; do
-        expect_line "== $progid" "$name"
+# Rows: the samples' arguments (shell words)|what each prints for each ProgID, VBScript's way,
+# "|" apart; or "+COMMAND", a step that changes the machine. The first run has no arguments, as
+# a user would try them first.
+while IFS='|' read -r words lines; do
+    [ "${words:0:1}" != + ] || { eval "${words:1}"; continue; }
+    IFS='|' read -r -a expected <<<"$lines"
+    for sample in "${samples[@]}"; do
+        expect_sample "$(windows_path "$sample")" "$words" "${expected[@]}"
     done
-    expect_line "IsInstalled: no" "$name"
-    expect_line "Authenticate failed: 0x80004005" "$name"
-    expect_line "  description: Authenticate: VRKsolution not installed" "$name"
-    expect_no_text "CreateObject failed" "$name"
-    expect_no_text "new ActiveXObject failed" "$name"
-done
-# Only VBScript shows the error's source.
-run_windows cscript //nologo "$(windows_path "$vbscript_sample")"
-expect_line "  source:      Vrksolauth.VRKsolutionAuthenticator.1" "$(basename "$vbscript_sample") without arguments"
+done <<ROWS
++register_server "$server_dll"
+|IsInstalled: no|Authenticate failed: 0x80004005|  description: Authenticate: VRKsolution not installed|  source:      $versioned_progid
++set_product_installed yes
+CORP alice|CreateObject failed: 0x000001AD|  description: *|  source:      *
++register_server "$components_dll"
++add_simulator_users "$vrksim" "CORP alice" "CORP bob --disabled"
+CORP alice|IsInstalled: yes|Authenticate(CORP\\alice): valid
+CORP bob|IsInstalled: yes|Authenticate(CORP\\bob): not valid
+CORP mallory|IsInstalled: yes|Authenticate(CORP\\mallory): not valid
+CORP ""|IsInstalled: yes|Authenticate failed: 0x80070057|  description: _CreateHandle: missing parameter: User|  source:      $versioned_progid
+ROWS
 finish_checks

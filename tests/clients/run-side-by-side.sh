@@ -15,72 +15,48 @@ if ! can_run_architecture x86; then
     exit 77
 fi
 
-run64=$(mktemp)
-run32=$(mktemp)
-trap 'rm -f "$run64" "$run32"' EXIT
-printf '#!/bin/sh\nVRK_WINE_ARCH=win64 exec "%s" "$@"\n' "$wine_run_script" >"$run64"
-printf '#!/bin/sh\nVRK_WINE_ARCH=wow64 exec "%s" "$@"\n' "$wine_run_script" >"$run32"
-chmod +x "$run64" "$run32"
-VRK_RUN=$run64
+VRK_RUN=$wine_run_script
 source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
-readonly libid='{2C21A4B6-C51A-4990-B440-B0841534F73A}'
-as() { VRK_RUN=$([ "$1" = x86 ] && echo "$run32" || echo "$run64"); }
+as() { export VRK_WINE_ARCH=$([ "$1" = x86 ] && echo wow64 || echo win64); }
 bin_of() { [ "$1" = x86 ] && echo "$x86_bin" || echo "$x64_bin"; }
-platform_of() { [ "$1" = x86 ] && echo win32 || echo win64; }
 
-regsvr() { # regsvr ARCH [/u]
-    as "$1"
-    run_windows regsvr32 /s ${2:-} "$(windows_path "$(bin_of "$1")/vrksolauth.dll")"
-    expect_status 0 "$1 regsvr32 ${2:-}"
-}
 # expect_registered ARCH yes|class|no: what that architecture's vrkauth and registry view
 # show. "class": its class, server and type library are there, but not the ProgIDs.
 expect_registered() {
-    local arch=$1 wanted=$2 dll
+    local arch=$1 dll own platform row
     dll=$(windows_path "$(bin_of "$arch")/vrksolauth.dll")
-    as "$arch"
-    run_windows "$(bin_of "$arch")/vrkauth.exe" info
-    case $wanted in
-    yes) expect_status 0 "$arch info: registration complete" ;;
-    class)
-        expect_status 1 "$arch info: registration incomplete"
-        expect_line "ProgID Vrksolauth.VRKsolutionAuthenticator.1: MISSING, not registered" "$arch info: no ProgID"
-        ;;
-    no) expect_status 1 "$arch info: nothing registered in its view" ;;
+    own="server: yes, $dll (file exists)|type library $libid 1.0: yes, loads from $dll"
+    platform=$([ "$arch" = x86 ] && echo win32 || echo win64)
+    case $2 in
+        yes) row="0|$own" ;;
+        class) row="1|ProgID $versioned_progid: MISSING, not registered|$own" ;;
+        no) row="1|!server: yes" ;;
     esac
-    if [ "$wanted" != no ]; then
-        expect_line "server: yes, $dll (file exists)" "$arch info: its own DLL"
-        expect_line "type library $libid 1.0: yes, loads from $dll" "$arch info: its own type library"
-        run_windows reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$(platform_of "$arch")"
-        expect_status 0 "$arch view: the type library under $(platform_of "$arch")"
-    else
-        expect_no_text "server: yes" "$arch info: no server"
-    fi
+    as "$arch"
+    echo "== $arch: $2"
+    check_runs "$(bin_of "$arch")/vrkauth.exe" <<<"info|$row"
+    [ "$2" = no ] || check_runs reg <<<"query 'HKCR\\TypeLib\\$libid\\1.0\\0\\$platform'|0"
 }
 
-regsvr x64
-regsvr x86
-expect_registered x64 yes
-expect_registered x86 yes
+# step CHANGES STATES: regsvr32 (+ARCH) or regsvr32 /u (-ARCH) with that architecture's own
+# regsvr32, each in turn; then what each ARCH:STATE says (expect_registered).
+step() {
+    local change state
+    for change in $1; do
+        as "${change:1}"
+        check_runs regsvr32 <<<"/s $([ "${change:0:1}" = - ] && echo /u) '$(windows_path "$(bin_of "${change:1}")/vrksolauth.dll")'|0"
+    done
+    for state in $2; do expect_registered "${state%:*}" "${state#*:}"; done
+}
 
+step "+x64 +x86" "x64:yes x86:yes"
 # The class keys live in each view, the ProgID keys in the classes that both views share
 # (as on Windows): unregistering either server takes the ProgIDs with it and leaves the
 # other's class, server and type library in place; registering that one again restores them.
-regsvr x86 /u
-expect_registered x86 no
-expect_registered x64 class
-regsvr x64
-expect_registered x64 yes
-
-regsvr x86
-regsvr x64 /u
-expect_registered x64 no
-expect_registered x86 class
-regsvr x86
-expect_registered x86 yes
-
-regsvr x86 /u
-expect_registered x86 no
-expect_registered x64 no
+step -x86 "x86:no x64:class"
+step +x64 x64:yes
+step "+x86 -x64" "x64:no x86:class"
+step +x86 x86:yes
+step -x86 "x86:no x64:no"
 finish_checks
