@@ -1,12 +1,14 @@
 // VrksolauthModule.cpp: vrksolauth.dll's module, its table of creatable classes and its
 // registration exports. The other exports and the rest of the frame are shared with other servers.
 #include "authenticator/VRKsolutionAuthenticator.h"
+#include "Common/Utility/ModulePath.h"
 #include "Common/Utility/Result.h"
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
 #include "server/ServerExports.h"
 #include "server/ServerModule.h"
 #include "server/ServerRegistration.h"
+#include "server/SideBySideRegistration.h"
 #include "registrar/Registrar.h"
 
 #include "vrksolauth.h"
@@ -52,10 +54,17 @@ STDAPI DllRegisterServer()
     return RegisterTypeLibrary(g_module.Instance());
 }
 
-// Removes what the scripts name and unregisters the type library; reports no failure.
+// Removes what the scripts name and unregisters the type library, then puts back what the other
+// architecture's server, still registered in the other registry view, shares with this one.
+// Reports no failure of its steps; only a module path too long to be read whole is refused,
+// before anything is removed.
 STDAPI DllUnregisterServer()
 {
+    char path[MAX_PATH];
+    VRK_RETURN_IF_FAILED(ModuleFilePath(g_module.Instance(), path));
+    const OtherArchitectureRegistration other = OtherArchitectureRegistration::Read(g_module);
     UnregisterObjectMapClasses(g_module);
     UnregisterTypeLibrary(g_module.Instance());
+    other.Restore();
     return S_OK;
 }
