@@ -183,12 +183,15 @@ set(VRK_PACKAGE_WXS ${package_folder}/vrksolauth.wxs)
 set(VRK_PACKAGE_MSI ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${VRK_ARCH}.msi)
 # The sources' paths are generator expressions until the build system is generated.
 file(GENERATE OUTPUT ${VRK_PACKAGE_WXS} CONTENT "${wxs}")
+find_program(VRK_MSIBUILD NAMES msibuild REQUIRED)
 add_custom_command(OUTPUT ${VRK_PACKAGE_MSI}
-    COMMAND ${CMAKE_COMMAND} -DWIXL=${VRK_WIXL} -DARCH=${VRK_ARCH} -DSOURCE=${VRK_PACKAGE_WXS} -DPACKAGE=${VRK_PACKAGE_MSI}
+    COMMAND ${CMAKE_COMMAND} -DWIXL=${VRK_WIXL} -DMSIBUILD=${VRK_MSIBUILD} -DMSIINFO=${VRK_MSIINFO} -DARCH=${VRK_ARCH}
+            -DSOURCE=${VRK_PACKAGE_WXS} -DPACKAGE=${VRK_PACKAGE_MSI} -DEPOCH=${VRK_SOURCE_DATE_EPOCH}
+            "-DFIXED_CLOCK=${VRK_FIXED_CLOCK}" "-DSIGN=${VRK_SIGN_COMMAND}"
             -P ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
-    DEPENDS ${VRK_PACKAGE_WXS} ${sources} ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
+    DEPENDS ${VRK_PACKAGE_WXS} ${sources} ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake ${VRK_SIGN_DEPENDS}
     WORKING_DIRECTORY ${package_folder}
     COMMENT "Building the Windows Installer package ${VRK_PACKAGE_MSI}"
     VERBATIM)
 add_custom_target(vrk_package_msi ALL DEPENDS ${VRK_PACKAGE_MSI})
-add_dependencies(vrk_package_msi vrksolauth vrkauth vrk_typelib)
+add_dependencies(vrk_package_msi vrk_signed vrk_typelib)
