@@ -18,8 +18,6 @@ using namespace Veyrak;
 namespace
 {
 
-ServerModule g_module;
-
 // The registration script carried as resource "REGISTRY" 101.
 constexpr UINT kRegistrationScriptId = 101;
 
@@ -28,23 +26,15 @@ HRESULT RegisterAuthenticatorClass(BOOL doRegister)
     return UpdateRegistryFromScript(g_module.Instance(), kRegistrationScriptId, doRegister, nullptr);
 }
 
-ObjectMapEntry g_objectMap[] = {
+} // namespace
+
+ServerModule Veyrak::g_module;
+
+ObjectMapEntry Veyrak::g_objectMap[] = {
     {&CLSID_VRKsolutionAuthenticator, &RegisterAuthenticatorClass, &ClassFactory::Create,
      &CreateComInstance<Veyrak::VRKsolutionAuthenticator>, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-} // namespace
-
-ServerModule& Veyrak::ThisServerModule()
-{
-    return g_module;
-}
-
-ObjectMapEntry* Veyrak::ThisServerObjectMap()
-{
-    return g_objectMap;
-}
 
 // Writes the classes' registry entries, then registers the type library. A failing
 // script is returned at once and leaves the type library unregistered.
