@@ -40,22 +40,31 @@ FIGURES = [
      "time 100 / 10", ("in", (8.0, 12.0)), "time"),
     ("5 Script, 1000 / 100 keys", "F5.ScriptGrowth/1000/real_time", "F5.ScriptGrowth/100/real_time",
      "time 1000 / 100", ("in", (8.0, 12.0)), "time"),
+    ("6 IsInstalled, cross-apartment", "F6.CrossApartment.server/real_time", "F6.CrossApartment.peer/real_time",
+     "proxy / direct", None, "time"),
+    ("7 IsInstalled, surrogate", "F7.Surrogate.server/real_time", "F7.Surrogate.peer/real_time",
+     "dllhost / in process", None, "time"),
 ]
+
+# Figures that a run may lack: 4 threads where there are fewer processors, and the surrogate
+# (x64 only, and only where the x86 tree runs too).
+OPTIONAL_FIGURES = ("4 Authenticate, 4 threads", "7 IsInstalled, surrogate")
 
 
 def load_runs(directory):
-    """run name -> {repetition index: entry}, over every JSON file of the directory."""
+    """run name -> {repetition index: entry}, over every JSON file of the directory, and the
+    names of the runs that reported an error."""
     runs = {}
-    context = {}
+    failed = set()
     for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
         with open(path) as stream:
             document = json.load(stream)
-        context = document.get("context", context)
         for entry in document.get("benchmarks", []):
-            if entry.get("run_type") != "iteration" or entry.get("error_occurred"):
-                continue
-            runs.setdefault(entry["run_name"], {})[entry.get("repetition_index", 0)] = entry
-    return runs, context
+            if entry.get("error_occurred"):
+                failed.add(entry["run_name"])
+            elif entry.get("run_type") == "iteration":
+                runs.setdefault(entry["run_name"], {})[entry.get("repetition_index", 0)] = entry
+    return runs, failed
 
 
 def value(entry, measure):
@@ -78,6 +87,12 @@ def text_of(measure, number):
         if number >= scale:
             return "%.3g %s" % (number / scale, unit)
     return "%.3g ns" % number
+
+
+def ratio_text(ratio):
+    # Three decimals, except for the calls that cross apartments or processes, which cost
+    # thousands of times a direct call.
+    return "%.0f" % ratio if ratio >= 1000 else "%.3f" % ratio
 
 
 def goal_text(goal):
@@ -103,6 +118,7 @@ def goal_met(goal, ratio):
 
 
 def figure_row(arch, runs, figure):
+    """The figure's table row and its ratio's (median, first quartile, third quartile), or None."""
     label, server_name, peer_name, meaning, goal, measure = figure
     server, peer = runs.get(server_name), runs.get(peer_name)
     if not server or not peer:
@@ -118,9 +134,10 @@ def figure_row(arch, runs, figure):
     low, middle, high = quartiles(ratios)
     server_median = statistics.median(s for s, _ in pairs)
     peer_median = statistics.median(p for _, p in pairs)
-    return "| %s | %s | %s | %s | %s | %.3f | %.3f..%.3f | %s | %s |" % (
-        label, arch, text_of(shown, server_median), text_of(shown, peer_median), meaning, middle, low, high,
-        goal_text(goal), goal_met(goal, middle))
+    row = "| %s | %s | %s | %s | %s | %s | %s..%s | %s | %s |" % (
+        label, arch, text_of(shown, server_median), text_of(shown, peer_median), meaning, ratio_text(middle),
+        ratio_text(low), ratio_text(high), goal_text(goal), goal_met(goal, middle))
+    return row, (middle, low, high)
 
 
 def main(arguments):
@@ -133,13 +150,15 @@ def main(arguments):
     growth = ["# arch keys microseconds(median)"]
     missing = []
     rows = {}
+    ratios = {}
     for arch, directory in architectures:
-        runs, _ = load_runs(directory)
+        runs, failed = load_runs(directory)
         for figure in FIGURES:
-            row = figure_row(arch, runs, figure)
-            if row:
-                rows.setdefault(figure[0], []).append(row)
-            elif not figure[0].startswith("4 Authenticate, 4"):
+            result = figure_row(arch, runs, figure)
+            if result:
+                rows.setdefault(figure[0], []).append(result[0])
+                ratios[(figure[0], arch)] = result[1]
+            elif figure[0] not in OPTIONAL_FIGURES or failed & set(figure[1:3]):
                 missing.append("%s (%s)" % (figure[0], arch))
         for threads in (1, 2, 4):
             run = runs.get("F4.AuthenticateScaling/real_time/threads:%d" % threads)
