@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Turns the benchmark programs' JSON results into the table of figures and the plot data.
+"""Turns the benchmark programs' JSON results into the table of figures and the plot data, and
+compares the figures with the baseline of the last accepted run.
 
-    bench-report.py OUT_DIR ARCH=RESULTS_DIR...
+    bench-report.py OUT_DIR ARCH=RESULTS_DIR... [--baseline FILE [--accept]]
 
 Each RESULTS_DIR holds one architecture's *.json files (Google Benchmark's --benchmark_out).
 Writes OUT_DIR/figures.md (the table, also printed), OUT_DIR/scaling.dat and
@@ -10,8 +11,15 @@ OUT_DIR/growth.dat (for bench-plot.gp). Exits 1 when a figure's results are miss
 Every ratio is taken per repetition (the server's repetition i against the peer's repetition i;
 the repetitions of both ran interleaved in random order) and summarised by its median, with
 the spread from the first to the third quartile of those ratios.
+
+With --baseline, prints one line for each figure whose ratio is worse than the baseline's by
+more than the spread (third minus first quartile) of the baseline run or of this one, whichever
+is wider; "worse" is what the goal says (higher for "<=", lower for ">=", further from the middle
+of a band; without a goal, higher for times and lower for throughputs). --accept then writes
+this run's ratios into FILE, keeping the lines of figures that this run did not measure.
 """
 
+import argparse
 import glob
 import json
 import os
@@ -140,9 +148,78 @@ def figure_row(arch, runs, figure):
     return row, (middle, low, high)
 
 
+def how_much_worse(figure, baseline, ratio):
+    """By how much ratio is worse than baseline for this figure (negative: better)."""
+    goal, measure = figure[4], figure[5]
+    if goal and goal[0] == "in":
+        middle = sum(goal[1]) / 2
+        return abs(ratio - middle) - abs(baseline - middle)
+    if (goal and goal[0] == ">=") or (goal is None and measure == "throughput"):
+        return baseline - ratio
+    return ratio - baseline
+
+
+def read_baseline(path):
+    """(figure, arch) -> (median, first quartile, third quartile) of a baseline file."""
+    baseline = {}
+    if os.path.exists(path):
+        with open(path) as stream:
+            for line in stream:
+                fields = line.rstrip("\n").split("\t")
+                if line.startswith("#") or len(fields) != 4 or fields[0] == "figure":
+                    continue
+                low, high = fields[3].split("..")
+                baseline[(fields[0], fields[1])] = (float(fields[2]), float(low), float(high))
+    return baseline
+
+
+def compare_with_baseline(path, ratios):
+    baseline = read_baseline(path)
+    if not baseline:
+        print("baseline: none in %s yet (scripts/bench.sh --accept writes it)" % path)
+        return
+    within = 0
+    for figure in FIGURES:
+        for arch in ("x64", "x86"):
+            key = (figure[0], arch)
+            if key not in ratios or key not in baseline:
+                continue
+            (middle, low, high), (base, base_low, base_high) = ratios[key], baseline[key]
+            spread = max(base_high - base_low, high - low)
+            worse = how_much_worse(figure, base, middle)
+            if worse > spread:
+                print("worse than the baseline: %s (%s): %.3f against %.3f, by %.3f, more than the spread %.3f"
+                      % (figure[0], arch, middle, base, worse, spread))
+            else:
+                within += 1
+    print("baseline %s: %d figure(s) within their spread" % (path, within))
+
+
+def accept_baseline(path, ratios):
+    baseline = read_baseline(path)
+    baseline.update(ratios)
+    order = [figure[0] for figure in FIGURES]
+    lines = ["# The last accepted run of scripts/bench.sh (scripts/bench.sh --accept writes this file):",
+             "# per figure and architecture, the ratio's median and its spread (first..third quartile).",
+             "figure\tarch\tratio\tspread"]
+    for (label, arch) in sorted(baseline, key=lambda key: (order.index(key[0]) if key[0] in order else len(order),
+                                                            key[1])):
+        middle, low, high = baseline[(label, arch)]
+        lines.append("%s\t%s\t%.3f\t%.3f..%.3f" % (label, arch, middle, low, high))
+    with open(path, "w") as stream:
+        stream.write("\n".join(lines) + "\n")
+    print("baseline: accepted this run into %s" % path)
+
+
 def main(arguments):
-    out_directory = arguments[0]
-    architectures = [argument.split("=", 1) for argument in arguments[1:]]
+    parser = argparse.ArgumentParser(description="The table of figures of a scripts/bench.sh run.")
+    parser.add_argument("out_directory")
+    parser.add_argument("architectures", nargs="+", metavar="ARCH=RESULTS_DIR")
+    parser.add_argument("--baseline", help="compare with this file of accepted ratios")
+    parser.add_argument("--accept", action="store_true", help="then write this run's ratios into it")
+    options = parser.parse_args(arguments)
+    out_directory = options.out_directory
+    architectures = [argument.split("=", 1) for argument in options.architectures]
     os.makedirs(out_directory, exist_ok=True)
     lines = ["| figure | arch | server | peer | ratio | median | spread (quartiles) | goal | met |",
              "|---|---|---|---|---|---|---|---|---|"]
@@ -179,6 +256,11 @@ def main(arguments):
         with open(os.path.join(out_directory, name), "w") as stream:
             stream.write("\n".join(data) + "\n")
     sys.stdout.write(table)
+    if options.baseline:
+        print()
+        compare_with_baseline(options.baseline, ratios)
+        if options.accept and not missing:
+            accept_baseline(options.baseline, ratios)
     if missing:
         sys.stderr.write("bench-report: no results for: %s\n" % ", ".join(missing))
         return 1

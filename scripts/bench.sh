@@ -2,8 +2,10 @@
 # Builds, then runs every benchmark program under Wine for each architecture that this machine
 # runs (x64 always, x86 where 32-bit programs run), and prints one table of the figures: server,
 # peer, their ratio (median over the repetitions) and its spread, per architecture. Figure 7,
-# the surrogate, runs where both architectures run.
-#   scripts/bench.sh [--repetitions N] [--min-time SECONDS] [--no-build]
+# the surrogate, runs where both architectures run. Then prints, one line each, the figures that
+# are worse than in the baseline of the last accepted run (bench/baseline.tsv) by more than
+# their spread; --accept makes this run the baseline.
+#   scripts/bench.sh [--repetitions N] [--min-time SECONDS] [--no-build] [--accept]
 # Writes into build/bench/ (VRK_BENCH_OUT): <arch>/*.json (Google Benchmark's results),
 # figures.md (the table), machine.txt, scaling.png (figures 4 and 5 as plots).
 # The server and its peers run in the same process, their repetitions interleaved in random
@@ -18,11 +20,13 @@ out=${VRK_BENCH_OUT:-$build/bench}
 repetitions=12
 min_time=0.1
 run_build=1
+accept=()
 while [ $# -gt 0 ]; do
     case $1 in
         --repetitions) repetitions=$2; shift 2 ;;
         --min-time) min_time=$2; shift 2 ;;
         --no-build) run_build=0; shift ;;
+        --accept) accept=(--accept); shift ;;
         *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -133,7 +137,8 @@ fi
 echo "load average after the run: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/machine.txt"
 
 echo
-python3 "$root/scripts/bench-report.py" "$out" "${report_arguments[@]}"
+python3 "$root/scripts/bench-report.py" "$out" "${report_arguments[@]}" \
+    --baseline "$root/bench/baseline.tsv" "${accept[@]}"
 gnuplot -e "dir='$out'" "$root/scripts/bench-plot.gp"
 echo
 echo "results: $out (figures.md, machine.txt, scaling.png, <arch>/*.json)"
