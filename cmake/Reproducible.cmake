@@ -4,8 +4,8 @@
 #                          environment, else the last commit's time, else the project's own date
 #   VRK_FIXED_CLOCK        a command prefix that runs a tool whose output holds the current time
 #                          (widl's type library) with the clock frozen at VRK_SOURCE_DATE_EPOCH
-# The linker leaves out the PE link time, and the compiler writes source and build folders as
-# "." and "build" wherever it would name them.
+# The linker leaves out the PE link time. No shipped file quotes a source or build path (the
+# reproducibility check builds in another folder and would see one).
 if("$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
     set(VRK_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
 else()
@@ -19,7 +19,6 @@ set(ENV{SOURCE_DATE_EPOCH} ${VRK_SOURCE_DATE_EPOCH})
 string(TIMESTAMP VRK_SOURCE_DATE "%Y-%m-%d %H:%M:%S" UTC)
 
 add_link_options(LINKER:--no-insert-timestamp)
-add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 
 find_program(VRK_FAKETIME NAMES faketime)
 if(NOT VRK_FAKETIME)

@@ -146,16 +146,20 @@ function(vrk_msi_folder variable folder)
 endfunction()
 vrk_msi_folder(VRK_MSI_FOLDER_CONTENTS .)
 
-# vrk_msi_shared_component(<id> <name> <content>): a 32-bit component of both packages (a 64-bit
-# package may hold 32-bit components; both must give it the same attributes).
-function(vrk_msi_shared_component id name content)
+# vrk_msi_shared_component(<id> <name> <win64> <content>): a component of both packages, with one
+# component code.
+function(vrk_msi_shared_component id name win64 content)
     string(UUID guid NAMESPACE ${shared_component_namespace} NAME "shared component ${name}" TYPE SHA1 UPPER)
     set(VRK_MSI_FOLDER_CONTENTS
-        "${VRK_MSI_FOLDER_CONTENTS}<Component Id=\"${id}\" Guid=\"{${guid}}\" Win64=\"no\">\n${content}</Component>\n"
+        "${VRK_MSI_FOLDER_CONTENTS}<Component Id=\"${id}\" Guid=\"{${guid}}\" Win64=\"${win64}\">\n${content}</Component>\n"
         PARENT_SCOPE)
 endfunction()
-vrk_msi_shared_component(component_shared_progids "ProgIDs" "${progids_rows}")
-vrk_msi_shared_component(component_shared_typelib_32bit_view "type library, interface in the 32-bit view"
+# The ProgID keys are shared by both views on Windows, and each package writes them from its own
+# side: a 32-bit component of the 64-bit package would write them where only 32-bit clients look
+# under Wine. The interface's key of the 32-bit view and the type library's version key are the
+# 32-bit view's in both packages.
+vrk_msi_shared_component(component_shared_progids "ProgIDs" ${VRK_MSI_WIN64} "${progids_rows}")
+vrk_msi_shared_component(component_shared_typelib_32bit_view "type library, interface in the 32-bit view" no
     "${typelib_rows}${interface_rows}")
 string(REGEX MATCHALL "<Component Id=\"[^\"]+\"" components "${VRK_MSI_FOLDER_CONTENTS}")
 
