@@ -2,7 +2,7 @@
 # from a source that this file generates: the files that cmake/Packaging.cmake ships with a
 # PACKAGE_FOLDER, under Program Files\VEYRAK\vrksolauth of the architecture, and the server's
 # COM registration as rows of the package's Registry table (resources/vrksolauth-*.wxs.in: class,
-# progids, typelib, interface, and the x86 package's optional surrogate), filled in from the identifiers of the IDL and the registration script
+# progids, typelib, interface), filled in from the identifiers of the IDL and the registration script
 # (cmake/ServerIdentifiers.cmake). Included by cmake/Packaging.cmake once every shipped file is
 # listed. The package is built with everything else (target vrk_package_msi).
 #   VRK_PACKAGE_MSI  vrksolauth-<version>-x86.msi or -x64.msi, at the top of the build tree
@@ -73,7 +73,7 @@ set(shared_component_namespace 2DFAAEC5-245E-4A92-9771-6F7F6B1DC39D)
 set(server_target vrksolauth)
 vrk_msi_id(server_id . ${server_target})
 set(VRK_MSI_SERVER_FILE_ID file_${server_id})
-set(templates class progids typelib interface surrogate)
+set(templates class progids typelib interface)
 foreach(template IN LISTS templates)
     set(${template}_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-${template}.wxs.in)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${${template}_template})
@@ -163,16 +163,6 @@ vrk_msi_shared_component(component_shared_typelib_32bit_view "type library, inte
     "${typelib_rows}${interface_rows}")
 string(REGEX MATCHALL "<Component Id=\"[^\"]+\"" components "${VRK_MSI_FOLDER_CONTENTS}")
 
-# The x86 package's optional feature: the surrogate that serves 64-bit clients. Level 1000 is
-# above the default install level, so that only ADDLOCAL=Surrogate (or ALL) installs it.
-set(VRK_MSI_OPTIONAL_FEATURES "")
-if(NOT VRK_MSI_WIN64)
-    vrk_msi_component(VRK_MSI_FOLDER_CONTENTS component_surrogate "registry: surrogate" no "${surrogate_rows}")
-    string(CONCAT VRK_MSI_OPTIONAL_FEATURES
-        "    <Feature Id=\"Surrogate\" Title=\"Surrogate for 64-bit clients\" Level=\"1000\">\n"
-        "      <ComponentRef Id=\"component_surrogate\"/>\n"
-        "    </Feature>\n")
-endif()
 set(VRK_MSI_COMPONENT_REFS "")
 foreach(component IN LISTS components)
     string(REPLACE "<Component Id=" "<ComponentRef Id=" component "${component}")
