@@ -17,7 +17,7 @@ namespace
 {
 
 // The server's type library is found through the registry, so the server is registered here.
-class DispatchSetup
+class DispatchSetup : public SetupSteps
 {
 public:
     static DispatchSetup& Get()
@@ -31,8 +31,6 @@ public:
         return *setup;
     }
 
-    HRESULT Result() const { return m_result; }
-    const char* FailedStep() const { return m_failedStep; }
     IDispatch* Server() const { return m_server; }
     IDispatch* Standard() const { return m_standard.Get(); }
 
@@ -63,18 +61,6 @@ private:
         return this;
     }
 
-    bool Check(HRESULT result, const char* step)
-    {
-        if (SUCCEEDED(m_result) && FAILED(result))
-        {
-            m_result = result;
-            m_failedStep = step;
-        }
-        return SUCCEEDED(m_result);
-    }
-
-    HRESULT m_result = S_OK;
-    const char* m_failedStep = "";
     bool m_registered = false;
     IDispatch* m_server = nullptr;
     ComPtr<IDispatch> m_standard;

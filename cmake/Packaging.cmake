@@ -1,5 +1,5 @@
-# What is shipped, in one list that the install rules (`cmake --install`, hence the CPack ZIP)
-# and the architecture's Windows Installer package (cmake/WindowsInstaller.cmake) both read:
+# What is shipped, in one list that the install rules (`cmake --install`, hence the ZIP) and the
+# architecture's Windows Installer package (cmake/WindowsInstaller.cmake) both read:
 #   x86/ or x64/  bin/          vrksolauth.dll, its type library file, vrkauth.exe, and for
 #                               registration-free use the DLL's assembly manifest and
 #                               vrkauth-regfree.exe, whose application manifest depends on it
@@ -14,19 +14,23 @@
 # vrkauth.exe, the header and the samples. The registration-free files serve copies in a
 # client's own folder, and the substitutes must never reach a machine through the package that
 # also serves the real product.
+include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
+
 set(VRK_INSTALL_BIN ${VRK_ARCH}/bin)
 set(VRK_INSTALL_SUBSTITUTES ${VRK_ARCH}/substitutes)
 
 # vrk_ship(<destination> [PACKAGE_FOLDER <folder>] [TARGETS <target>...] [FILES <file>...])
-# Installs the targets' files and the files into <destination>. With PACKAGE_FOLDER, the
+# Installs the targets' signed copies (cmake/Signing.cmake) and the files into <destination>. With PACKAGE_FOLDER, the
 # Windows Installer package carries them as well, in <folder> of its installation folder
 # ("." for that folder itself). Each entry of the global property VRK_PACKAGE_FILES is
 # "<folder>|<target or file>|<source path, perhaps a generator expression>".
 function(vrk_ship destination)
     cmake_parse_arguments(ARG "" "PACKAGE_FOLDER" "TARGETS;FILES" ${ARGN})
-    if(ARG_TARGETS)
-        install(TARGETS ${ARG_TARGETS} RUNTIME DESTINATION ${destination})
-    endif()
+    foreach(target IN LISTS ARG_TARGETS)
+        vrk_sign_target(${target})
+        vrk_shipped_file_name(name ${target})
+        install(FILES ${VRK_SIGNED_DIR}/${name} DESTINATION ${destination})
+    endforeach()
     if(ARG_FILES)
         install(FILES ${ARG_FILES} DESTINATION ${destination})
     endif()
@@ -34,7 +38,8 @@ function(vrk_ship destination)
         return()
     endif()
     foreach(target IN LISTS ARG_TARGETS)
-        set_property(GLOBAL APPEND PROPERTY VRK_PACKAGE_FILES "${ARG_PACKAGE_FOLDER}|${target}|$<TARGET_FILE:${target}>")
+        vrk_shipped_file_name(name ${target})
+        set_property(GLOBAL APPEND PROPERTY VRK_PACKAGE_FILES "${ARG_PACKAGE_FOLDER}|${target}|${VRK_SIGNED_DIR}/${name}")
     endforeach()
     foreach(file IN LISTS ARG_FILES)
         get_filename_component(name "${file}" NAME)
@@ -64,14 +69,24 @@ include(${PROJECT_SOURCE_DIR}/cmake/WindowsInstaller.cmake)
 # gives the 64-bit tree the 32-bit one).
 set(VRK_PACKAGE_WITH "" CACHE PATH "another architecture's build tree whose files the ZIP also carries")
 
-set(CPACK_PACKAGE_NAME vrksolauth)
-set(CPACK_PACKAGE_VENDOR "VEYRAK Corporation")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "VRKsolution authenticator COM server")
-set(CPACK_GENERATOR ZIP)
-set(CPACK_SYSTEM_NAME ${VRK_WINDOWS_SYSTEM})
+# The ZIP of every installation (this tree's, and VRK_PACKAGE_WITH's), made the same way from the
+# same files every time (cmake/MakeZip.cmake), and SHA256SUMS beside it: the ZIP and the Windows
+# Installer packages, what a release ships. Made anew at every build, since the other tree's files
+# are no dependency that this tree can see.
+set(zip_trees ${CMAKE_BINARY_DIR})
+set(zip_system ${VRK_WINDOWS_SYSTEM})
+set(packages ${VRK_PACKAGE_MSI})
 if(VRK_PACKAGE_WITH)
-    set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};vrksolauth;ALL;/;${VRK_PACKAGE_WITH};vrksolauth;ALL;/")
-    set(CPACK_SYSTEM_NAME win32-win64)
+    list(APPEND zip_trees ${VRK_PACKAGE_WITH})
+    set(zip_system win32-win64)
+    set(other_arch $<IF:$<STREQUAL:${VRK_ARCH},x64>,x86,x64>)
+    list(APPEND packages ${VRK_PACKAGE_WITH}/vrksolauth-${PROJECT_VERSION}-${other_arch}.msi)
 endif()
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-include(CPack)
+set(VRK_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${zip_system}.zip)
+add_custom_target(vrk_package_zip ALL
+    COMMAND ${CMAKE_COMMAND} "-DTREES=${zip_trees}" -DZIP=${VRK_PACKAGE_ZIP} "-DPACKAGES=${packages}"
+            -DEPOCH=${VRK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/cmake/MakeZip.cmake
+    BYPRODUCTS ${VRK_PACKAGE_ZIP} ${CMAKE_BINARY_DIR}/SHA256SUMS
+    COMMENT "Making ${VRK_PACKAGE_ZIP} and SHA256SUMS"
+    VERBATIM)
+add_dependencies(vrk_package_zip vrk_signed vrk_package_msi)

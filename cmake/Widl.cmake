@@ -26,14 +26,19 @@ endif()
 function(vrk_widl idl)
     cmake_parse_arguments(ARG "" "HEADER;IDENTIFIERS;TYPELIB" "" ${ARGN})
     get_filename_component(idl_path ${idl} ABSOLUTE)
+    get_filename_component(idl_folder ${idl_path} DIRECTORY)
+    get_filename_component(idl_name ${idl_path} NAME)
     set(common ${VRK_WIDL} --${VRK_WINDOWS_SYSTEM} -I${VRK_WIDL_IDL_DIR} -L${VRK_WIDL_TLB_DIR})
     set(outputs ${ARG_HEADER} ${ARG_IDENTIFIERS})
-    set(commands COMMAND ${common} -h -o ${ARG_HEADER} ${idl_path}
-                 COMMAND ${common} -u -o ${ARG_IDENTIFIERS} ${idl_path})
+    # Run from the description's folder and named without it: the outputs quote the name they
+    # were made from, and a build folder's path in a shipped header would differ from build to build.
+    set(commands COMMAND ${common} -h -o ${ARG_HEADER} ${idl_name}
+                 COMMAND ${common} -u -o ${ARG_IDENTIFIERS} ${idl_name})
     if(ARG_TYPELIB)
         list(APPEND outputs ${ARG_TYPELIB})
-        list(APPEND commands COMMAND ${common} -t -o ${ARG_TYPELIB} ${idl_path})
+        # The type library records when it was made: at the sources' date, for reproducible builds.
+        list(APPEND commands COMMAND ${VRK_FIXED_CLOCK} ${common} -t -o ${ARG_TYPELIB} ${idl_name})
     endif()
-    add_custom_command(OUTPUT ${outputs} ${commands} DEPENDS ${idl_path}
+    add_custom_command(OUTPUT ${outputs} ${commands} DEPENDS ${idl_path} WORKING_DIRECTORY ${idl_folder}
         COMMENT "widl ${idl}" VERBATIM)
 endfunction()

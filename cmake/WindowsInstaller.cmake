@@ -1,8 +1,8 @@
 # The architecture's Windows Installer package, built by wixl (Debian's wixl, from msitools)
 # from a source that this file generates: the files that cmake/Packaging.cmake ships with a
 # PACKAGE_FOLDER, under Program Files\VEYRAK\vrksolauth of the architecture, and the server's
-# COM registration as rows of the package's Registry table (resources/vrksolauth-class.wxs.in,
-# -typelib.wxs.in), filled in from the identifiers of the IDL and the registration script
+# COM registration as rows of the package's Registry table (resources/vrksolauth-*.wxs.in: class,
+# progids, typelib, interface), filled in from the identifiers of the IDL and the registration script
 # (cmake/ServerIdentifiers.cmake). Included by cmake/Packaging.cmake once every shipped file is
 # listed. The package is built with everything else (target vrk_package_msi).
 #   VRK_PACKAGE_MSI  vrksolauth-<version>-x86.msi or -x64.msi, at the top of the build tree
@@ -61,18 +61,31 @@ function(vrk_msi_id variable folder name)
     set(${variable} ${id} PARENT_SCOPE)
 endfunction()
 
-# The registration rows, which belong to the server file's component.
+# Components that both architectures' packages carry, with the same component code, so that
+# Windows Installer counts the products that hold them and removes them with the last one: the
+# registry keys that both registry views share (the ProgIDs, the type library's version key) and
+# the interface's key in the 32-bit view, which both a 32-bit and a 64-bit registration write.
+# Their codes derive from this fixed namespace, never from an architecture's upgrade code.
+set(shared_component_namespace 2DFAAEC5-245E-4A92-9771-6F7F6B1DC39D)
+
+# The registration rows. Those of the server file's own component: the class and its
+# architecture's type library subkey, and in the x64 package the interface in the 64-bit view.
 set(server_target vrksolauth)
 vrk_msi_id(server_id . ${server_target})
 set(VRK_MSI_SERVER_FILE_ID file_${server_id})
-set(class_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-class.wxs.in)
-set(typelib_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-typelib.wxs.in)
+set(templates class progids typelib interface)
+foreach(template IN LISTS templates)
+    set(${template}_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth-${template}.wxs.in)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${${template}_template})
+    file(READ ${${template}_template} rows)
+    string(CONFIGURE "${rows}" ${template}_rows @ONLY)
+endforeach()
 set(package_template ${PROJECT_SOURCE_DIR}/resources/vrksolauth.wxs.in)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${class_template} ${typelib_template} ${package_template})
-file(READ ${class_template} class_rows)
-file(READ ${typelib_template} typelib_rows)
-string(CONFIGURE "${class_rows}${typelib_rows}" server_rows @ONLY)
-string(CONFIGURE "${typelib_rows}" other_view_rows @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${package_template})
+set(server_rows "${class_rows}")
+if(VRK_MSI_WIN64)
+    string(APPEND server_rows "${interface_rows}")
+endif()
 
 # The shipped files that the package carries: "<folder>|<name>|<source>" each, and every folder
 # that holds one, with the folders above it.
@@ -133,14 +146,23 @@ function(vrk_msi_folder variable folder)
 endfunction()
 vrk_msi_folder(VRK_MSI_FOLDER_CONTENTS .)
 
-# A 64-bit RegisterTypeLib writes the type library and the interface into the 32-bit registry
-# view as well, so that 32-bit clients can marshal the interface to the 64-bit object; a
-# component without Win64 writes there. Its key path is its first registry row.
-if(VRK_MSI_WIN64)
-    vrk_msi_component(VRK_MSI_FOLDER_CONTENTS component_typelib_32bit_view "registry: typelib, 32-bit view" no
-        "${other_view_rows}")
-endif()
+# vrk_msi_shared_component(<id> <name> <win64> <content>): a component of both packages, with one
+# component code.
+function(vrk_msi_shared_component id name win64 content)
+    string(UUID guid NAMESPACE ${shared_component_namespace} NAME "shared component ${name}" TYPE SHA1 UPPER)
+    set(VRK_MSI_FOLDER_CONTENTS
+        "${VRK_MSI_FOLDER_CONTENTS}<Component Id=\"${id}\" Guid=\"{${guid}}\" Win64=\"${win64}\">\n${content}</Component>\n"
+        PARENT_SCOPE)
+endfunction()
+# The ProgID keys are shared by both views on Windows, and each package writes them from its own
+# side: a 32-bit component of the 64-bit package would write them where only 32-bit clients look
+# under Wine. The interface's key of the 32-bit view and the type library's version key are the
+# 32-bit view's in both packages.
+vrk_msi_shared_component(component_shared_progids "ProgIDs" ${VRK_MSI_WIN64} "${progids_rows}")
+vrk_msi_shared_component(component_shared_typelib_32bit_view "type library, interface in the 32-bit view" no
+    "${typelib_rows}${interface_rows}")
 string(REGEX MATCHALL "<Component Id=\"[^\"]+\"" components "${VRK_MSI_FOLDER_CONTENTS}")
+
 set(VRK_MSI_COMPONENT_REFS "")
 foreach(component IN LISTS components)
     string(REPLACE "<Component Id=" "<ComponentRef Id=" component "${component}")
@@ -155,12 +177,15 @@ set(VRK_PACKAGE_WXS ${package_folder}/vrksolauth.wxs)
 set(VRK_PACKAGE_MSI ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${VRK_ARCH}.msi)
 # The sources' paths are generator expressions until the build system is generated.
 file(GENERATE OUTPUT ${VRK_PACKAGE_WXS} CONTENT "${wxs}")
+find_program(VRK_MSIBUILD NAMES msibuild REQUIRED)
 add_custom_command(OUTPUT ${VRK_PACKAGE_MSI}
-    COMMAND ${CMAKE_COMMAND} -DWIXL=${VRK_WIXL} -DARCH=${VRK_ARCH} -DSOURCE=${VRK_PACKAGE_WXS} -DPACKAGE=${VRK_PACKAGE_MSI}
+    COMMAND ${CMAKE_COMMAND} -DWIXL=${VRK_WIXL} -DMSIBUILD=${VRK_MSIBUILD} -DMSIINFO=${VRK_MSIINFO} -DARCH=${VRK_ARCH}
+            -DSOURCE=${VRK_PACKAGE_WXS} -DPACKAGE=${VRK_PACKAGE_MSI} -DEPOCH=${VRK_SOURCE_DATE_EPOCH}
+            "-DFIXED_CLOCK=${VRK_FIXED_CLOCK}" "-DSIGN=${VRK_SIGN_COMMAND}"
             -P ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
-    DEPENDS ${VRK_PACKAGE_WXS} ${sources} ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake
+    DEPENDS ${VRK_PACKAGE_WXS} ${sources} ${PROJECT_SOURCE_DIR}/cmake/RunWixl.cmake ${VRK_SIGN_DEPENDS}
     WORKING_DIRECTORY ${package_folder}
     COMMENT "Building the Windows Installer package ${VRK_PACKAGE_MSI}"
     VERBATIM)
 add_custom_target(vrk_package_msi ALL DEPENDS ${VRK_PACKAGE_MSI})
-add_dependencies(vrk_package_msi vrksolauth vrkauth vrk_typelib)
+add_dependencies(vrk_package_msi vrk_signed vrk_typelib)

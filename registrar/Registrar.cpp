@@ -2,6 +2,7 @@
 // point that registers or unregisters a module from its script.
 #include "registrar/Registrar.h"
 
+#include "Common/Utility/ModulePath.h"
 #include "Common/Utility/Result.h"
 #include "Common/Utility/UniqueResource.h"
 #include "registrar/ScriptParser.h"
@@ -45,11 +46,7 @@ void DoubleQuotes(LPCOLESTR text, OLECHAR* out)
 // The executable's path is handed to scripts in its short form; a DLL's stays long.
 HRESULT ChooseModulePath(HINSTANCE module, char (&path)[kModulePathSize])
 {
-    path[0] = '\0';
-    DWORD length = ::GetModuleFileNameA(module, path, kModulePathSize);
-    if (length == 0)
-        return LastErrorResult();
-    path[kModulePathSize - 1] = '\0';
+    VRK_RETURN_IF_FAILED(ModuleFilePath(module, path));
     if (module && module != ::GetModuleHandleA(nullptr))
         return S_OK;
 

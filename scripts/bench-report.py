@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Turns the benchmark programs' JSON results into the table of figures and the plot data.
+"""Turns the benchmark programs' JSON results into the table of figures and the plot data, and
+compares the figures with the baseline of the last accepted run.
 
-    bench-report.py OUT_DIR ARCH=RESULTS_DIR...
+    bench-report.py OUT_DIR ARCH=RESULTS_DIR... [--baseline FILE [--accept]]
 
 Each RESULTS_DIR holds one architecture's *.json files (Google Benchmark's --benchmark_out).
 Writes OUT_DIR/figures.md (the table, also printed), OUT_DIR/scaling.dat and
@@ -10,8 +11,15 @@ OUT_DIR/growth.dat (for bench-plot.gp). Exits 1 when a figure's results are miss
 Every ratio is taken per repetition (the server's repetition i against the peer's repetition i;
 the repetitions of both ran interleaved in random order) and summarised by its median, with
 the spread from the first to the third quartile of those ratios.
+
+With --baseline, prints one line for each figure whose ratio is worse than the baseline's by
+more than the spread (third minus first quartile) of the baseline run or of this one, whichever
+is wider; "worse" is what the goal says (higher for "<=", lower for ">=", further from the middle
+of a band; without a goal, higher for times and lower for throughputs). --accept then writes
+this run's ratios into FILE, keeping the lines of figures that this run did not measure.
 """
 
+import argparse
 import glob
 import json
 import os
@@ -40,22 +48,31 @@ FIGURES = [
      "time 100 / 10", ("in", (8.0, 12.0)), "time"),
     ("5 Script, 1000 / 100 keys", "F5.ScriptGrowth/1000/real_time", "F5.ScriptGrowth/100/real_time",
      "time 1000 / 100", ("in", (8.0, 12.0)), "time"),
+    ("6 IsInstalled, cross-apartment", "F6.CrossApartment.server/real_time", "F6.CrossApartment.peer/real_time",
+     "proxy / direct", None, "time"),
+    ("7 IsInstalled, surrogate", "F7.Surrogate.server/real_time", "F7.Surrogate.peer/real_time",
+     "dllhost / in process", None, "time"),
 ]
+
+# Figures that a run may lack: 4 threads where there are fewer processors, and the surrogate
+# (x64 only, and only where the x86 tree runs too).
+OPTIONAL_FIGURES = ("4 Authenticate, 4 threads", "7 IsInstalled, surrogate")
 
 
 def load_runs(directory):
-    """run name -> {repetition index: entry}, over every JSON file of the directory."""
+    """run name -> {repetition index: entry}, over every JSON file of the directory, and the
+    names of the runs that reported an error."""
     runs = {}
-    context = {}
+    failed = set()
     for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
         with open(path) as stream:
             document = json.load(stream)
-        context = document.get("context", context)
         for entry in document.get("benchmarks", []):
-            if entry.get("run_type") != "iteration" or entry.get("error_occurred"):
-                continue
-            runs.setdefault(entry["run_name"], {})[entry.get("repetition_index", 0)] = entry
-    return runs, context
+            if entry.get("error_occurred"):
+                failed.add(entry["run_name"])
+            elif entry.get("run_type") == "iteration":
+                runs.setdefault(entry["run_name"], {})[entry.get("repetition_index", 0)] = entry
+    return runs, failed
 
 
 def value(entry, measure):
@@ -78,6 +95,12 @@ def text_of(measure, number):
         if number >= scale:
             return "%.3g %s" % (number / scale, unit)
     return "%.3g ns" % number
+
+
+def ratio_text(ratio):
+    # Three decimals, except for the calls that cross apartments or processes, which cost
+    # thousands of times a direct call.
+    return "%.0f" % ratio if ratio >= 1000 else "%.3f" % ratio
 
 
 def goal_text(goal):
@@ -103,6 +126,7 @@ def goal_met(goal, ratio):
 
 
 def figure_row(arch, runs, figure):
+    """The figure's table row and its ratio's (median, first quartile, third quartile), or None."""
     label, server_name, peer_name, meaning, goal, measure = figure
     server, peer = runs.get(server_name), runs.get(peer_name)
     if not server or not peer:
@@ -118,14 +142,84 @@ def figure_row(arch, runs, figure):
     low, middle, high = quartiles(ratios)
     server_median = statistics.median(s for s, _ in pairs)
     peer_median = statistics.median(p for _, p in pairs)
-    return "| %s | %s | %s | %s | %s | %.3f | %.3f..%.3f | %s | %s |" % (
-        label, arch, text_of(shown, server_median), text_of(shown, peer_median), meaning, middle, low, high,
-        goal_text(goal), goal_met(goal, middle))
+    row = "| %s | %s | %s | %s | %s | %s | %s..%s | %s | %s |" % (
+        label, arch, text_of(shown, server_median), text_of(shown, peer_median), meaning, ratio_text(middle),
+        ratio_text(low), ratio_text(high), goal_text(goal), goal_met(goal, middle))
+    return row, (middle, low, high)
+
+
+def how_much_worse(figure, baseline, ratio):
+    """By how much ratio is worse than baseline for this figure (negative: better)."""
+    goal, measure = figure[4], figure[5]
+    if goal and goal[0] == "in":
+        middle = sum(goal[1]) / 2
+        return abs(ratio - middle) - abs(baseline - middle)
+    if (goal and goal[0] == ">=") or (goal is None and measure == "throughput"):
+        return baseline - ratio
+    return ratio - baseline
+
+
+def read_baseline(path):
+    """(figure, arch) -> (median, first quartile, third quartile) of a baseline file."""
+    baseline = {}
+    if os.path.exists(path):
+        with open(path) as stream:
+            for line in stream:
+                fields = line.rstrip("\n").split("\t")
+                if line.startswith("#") or len(fields) != 4 or fields[0] == "figure":
+                    continue
+                low, high = fields[3].split("..")
+                baseline[(fields[0], fields[1])] = (float(fields[2]), float(low), float(high))
+    return baseline
+
+
+def compare_with_baseline(path, ratios):
+    baseline = read_baseline(path)
+    if not baseline:
+        print("baseline: none in %s yet (scripts/bench.sh --accept writes it)" % path)
+        return
+    within = 0
+    for figure in FIGURES:
+        for arch in ("x64", "x86"):
+            key = (figure[0], arch)
+            if key not in ratios or key not in baseline:
+                continue
+            (middle, low, high), (base, base_low, base_high) = ratios[key], baseline[key]
+            spread = max(base_high - base_low, high - low)
+            worse = how_much_worse(figure, base, middle)
+            if worse > spread:
+                print("worse than the baseline: %s (%s): %.3f against %.3f, by %.3f, more than the spread %.3f"
+                      % (figure[0], arch, middle, base, worse, spread))
+            else:
+                within += 1
+    print("baseline %s: %d figure(s) within their spread" % (path, within))
+
+
+def accept_baseline(path, ratios):
+    baseline = read_baseline(path)
+    baseline.update(ratios)
+    order = [figure[0] for figure in FIGURES]
+    lines = ["# The last accepted run of scripts/bench.sh (scripts/bench.sh --accept writes this file):",
+             "# per figure and architecture, the ratio's median and its spread (first..third quartile).",
+             "figure\tarch\tratio\tspread"]
+    for (label, arch) in sorted(baseline, key=lambda key: (order.index(key[0]) if key[0] in order else len(order),
+                                                            key[1])):
+        middle, low, high = baseline[(label, arch)]
+        lines.append("%s\t%s\t%.3f\t%.3f..%.3f" % (label, arch, middle, low, high))
+    with open(path, "w") as stream:
+        stream.write("\n".join(lines) + "\n")
+    print("baseline: accepted this run into %s" % path)
 
 
 def main(arguments):
-    out_directory = arguments[0]
-    architectures = [argument.split("=", 1) for argument in arguments[1:]]
+    parser = argparse.ArgumentParser(description="The table of figures of a scripts/bench.sh run.")
+    parser.add_argument("out_directory")
+    parser.add_argument("architectures", nargs="+", metavar="ARCH=RESULTS_DIR")
+    parser.add_argument("--baseline", help="compare with this file of accepted ratios")
+    parser.add_argument("--accept", action="store_true", help="then write this run's ratios into it")
+    options = parser.parse_args(arguments)
+    out_directory = options.out_directory
+    architectures = [argument.split("=", 1) for argument in options.architectures]
     os.makedirs(out_directory, exist_ok=True)
     lines = ["| figure | arch | server | peer | ratio | median | spread (quartiles) | goal | met |",
              "|---|---|---|---|---|---|---|---|---|"]
@@ -133,13 +227,15 @@ def main(arguments):
     growth = ["# arch keys microseconds(median)"]
     missing = []
     rows = {}
+    ratios = {}
     for arch, directory in architectures:
-        runs, _ = load_runs(directory)
+        runs, failed = load_runs(directory)
         for figure in FIGURES:
-            row = figure_row(arch, runs, figure)
-            if row:
-                rows.setdefault(figure[0], []).append(row)
-            elif not figure[0].startswith("4 Authenticate, 4"):
+            result = figure_row(arch, runs, figure)
+            if result:
+                rows.setdefault(figure[0], []).append(result[0])
+                ratios[(figure[0], arch)] = result[1]
+            elif figure[0] not in OPTIONAL_FIGURES or failed & set(figure[1:3]):
                 missing.append("%s (%s)" % (figure[0], arch))
         for threads in (1, 2, 4):
             run = runs.get("F4.AuthenticateScaling/real_time/threads:%d" % threads)
@@ -160,6 +256,11 @@ def main(arguments):
         with open(os.path.join(out_directory, name), "w") as stream:
             stream.write("\n".join(data) + "\n")
     sys.stdout.write(table)
+    if options.baseline:
+        print()
+        compare_with_baseline(options.baseline, ratios)
+        if options.accept and not missing:
+            accept_baseline(options.baseline, ratios)
     if missing:
         sys.stderr.write("bench-report: no results for: %s\n" % ", ".join(missing))
         return 1

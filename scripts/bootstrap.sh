@@ -12,7 +12,7 @@ done
 
 # wixl builds the Windows Installer packages; msitools' msiinfo and msiextract read them in the tests.
 packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine32:i386 wine64 libwine-dev googletest clang-format
-    msitools wixl)
+    msitools wixl faketime osslsigncode openssl zip)
 
 have_everything()
 {
@@ -26,6 +26,8 @@ have_everything()
         command -v cmake >/dev/null &&
         command -v clang-format >/dev/null &&
         command -v wixl >/dev/null && command -v msiinfo >/dev/null && command -v msiextract >/dev/null &&
+        command -v faketime >/dev/null && command -v osslsigncode >/dev/null && command -v openssl >/dev/null &&
+        command -v zip >/dev/null &&
         [ -f /usr/src/googletest/CMakeLists.txt ] &&
         [ -d /usr/include/wine/wine/windows ] &&
         [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ] &&

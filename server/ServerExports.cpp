@@ -7,15 +7,15 @@ using namespace Veyrak;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    return ThisServerModule().OnDllEntry(instance, reason, ThisServerObjectMap());
+    return g_module.OnDllEntry(instance, reason, g_objectMap);
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** object)
 {
-    return ThisServerModule().GetClassObject(classId, iid, object);
+    return g_module.GetClassObject(classId, iid, object);
 }
 
 STDAPI DllCanUnloadNow()
 {
-    return ThisServerModule().CanUnloadNow();
+    return g_module.CanUnloadNow();
 }

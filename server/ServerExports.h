@@ -9,7 +9,10 @@
 namespace Veyrak
 {
 
-ServerModule& ThisServerModule();
-ObjectMapEntry* ThisServerObjectMap();
+// Defined in each server's module file. Objects rather than functions that return them, so
+// that the exports reach them without a call into another file: DllGetClassObject runs on
+// every activation of a class, and its whole cost is meant to be one table lookup.
+extern ServerModule g_module;
+extern ObjectMapEntry g_objectMap[];
 
 } // namespace Veyrak

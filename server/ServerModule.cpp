@@ -75,30 +75,36 @@ HRESULT ServerModule::AddTerminationEntry(TerminationCallback callback, DWORD_PT
     return S_OK;
 }
 
+// Every call but a class's first finds a factory in the table: that path takes no lock and makes
+// no call of its own, the factory's QueryInterface answering in its place (a tail call).
 HRESULT ServerModule::GetClassObject(REFCLSID classId, REFIID iid, void** object)
 {
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    HRESULT result = S_OK;
     for (ObjectMapEntry* row = m_objectMap; row && row->classId; ++row)
     {
         if (!::IsEqualCLSID(*row->classId, classId))
             continue;
-        if (!row->cachedFactory)
-        {
-            // Tested again under the lock: two first callers must not make two factories.
-            CriticalSectionGuard guard(m_objectMapLock);
-            if (!row->cachedFactory)
-                result = row->factoryCreator(row->instanceCreator, IID_IUnknown,
-                                             reinterpret_cast<void**>(&row->cachedFactory));
-        }
-        if (row->cachedFactory)
-            result = row->cachedFactory->QueryInterface(iid, object);
-        break;
+        if (IUnknown* factory = row->cachedFactory)
+            return factory->QueryInterface(iid, object);
+        return MakeClassObject(*row, iid, object);
     }
-    if (!*object && result == S_OK)
-        result = CLASS_E_CLASSNOTAVAILABLE;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT ServerModule::MakeClassObject(ObjectMapEntry& row, REFIID iid, void** object)
+{
+    HRESULT result = S_OK;
+    {
+        // Tested again under the lock: two first callers must not make two factories.
+        CriticalSectionGuard guard(m_objectMapLock);
+        if (!row.cachedFactory)
+            result =
+                row.factoryCreator(row.instanceCreator, IID_IUnknown, reinterpret_cast<void**>(&row.cachedFactory));
+    }
+    if (row.cachedFactory)
+        result = row.cachedFactory->QueryInterface(iid, object);
     return result;
 }
 

@@ -62,6 +62,10 @@ public:
     HRESULT CanUnloadNow() const { return m_lockCount == 0 ? S_OK : S_FALSE; }
 
 private:
+    // GetClassObject's first call for a class: makes and caches its factory under the lock.
+    // Never inlined: its lock and calls would make GetClassObject save registers on every call.
+    [[gnu::noinline]] HRESULT MakeClassObject(ObjectMapEntry& row, REFIID iid, void** object);
+
     HINSTANCE m_instance = nullptr;
     ObjectMapEntry* m_objectMap = nullptr;
     volatile LONG m_lockCount = 0;

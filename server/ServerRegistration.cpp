@@ -2,6 +2,7 @@
 #include "server/ServerRegistration.h"
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/ModulePath.h"
 #include "Common/Utility/Result.h"
 #include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
@@ -44,26 +45,21 @@ std::wstring HelpDirectory(const std::wstring& path)
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
-// Loads the type library from the module file itself, or else from the file beside it with
-// the extension ".tlb". On success *path holds the file that loaded (the caller frees it).
-HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library)
+// Loads the type library from a server file itself, or else from the file beside it with the
+// extension ".tlb". On success *path holds the file that loaded (the caller frees it).
+HRESULT LoadServerTypeLibrary(const char* serverPath, BSTR* path, ITypeLib** library)
 {
     if (!path || !library)
         return E_POINTER;
     *path = nullptr;
     *library = nullptr;
 
-    char modulePath[kModulePathLength] = {};
-    DWORD length = ::GetModuleFileNameA(module, modulePath, kModulePathLength);
-    if (length == 0)
-        return HRESULT_FROM_WIN32(::GetLastError());
-
-    std::wstring loaded = WidenAnsi(modulePath);
+    std::wstring loaded = WidenAnsi(serverPath);
     ComPtr<ITypeLib> loadedLibrary;
     HRESULT result = ::LoadTypeLib(loaded.c_str(), loadedLibrary.Put());
     if (FAILED(result))
     {
-        loaded = WidenAnsi(TypeLibraryFallbackPath(modulePath).c_str());
+        loaded = WidenAnsi(TypeLibraryFallbackPath(serverPath).c_str());
         result = ::LoadTypeLib(loaded.c_str(), loadedLibrary.Put());
         if (FAILED(result))
             return result;
@@ -73,6 +69,21 @@ HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** librar
         return E_OUTOFMEMORY;
     *library = loadedLibrary.Detach();
     return S_OK;
+}
+
+// The same for the module's own file.
+HRESULT LocateAndLoadTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library)
+{
+    char modulePath[kModulePathLength];
+    VRK_RETURN_IF_FAILED(ModuleFilePath(module, modulePath));
+    return LoadServerTypeLibrary(modulePath, path, library);
+}
+
+HRESULT RegisterLoadedTypeLibrary(HRESULT loadResult, const UniqueBstr& path, ITypeLib* library)
+{
+    VRK_RETURN_IF_FAILED(loadResult);
+    std::wstring helpDirectory = HelpDirectory(path.get());
+    return ::RegisterTypeLib(library, path.get(), &helpDirectory[0]);
 }
 
 } // namespace
@@ -101,9 +112,16 @@ HRESULT RegisterTypeLibrary(HINSTANCE module)
 {
     UniqueBstr path;
     ComPtr<ITypeLib> library;
-    VRK_RETURN_IF_FAILED(LocateAndLoadTypeLibrary(module, path.put(), library.Put()));
-    std::wstring helpDirectory = HelpDirectory(path.get());
-    return ::RegisterTypeLib(library.Get(), path.get(), &helpDirectory[0]);
+    HRESULT result = LocateAndLoadTypeLibrary(module, path.put(), library.Put());
+    return RegisterLoadedTypeLibrary(result, path, library.Get());
+}
+
+HRESULT RegisterServerFileTypeLibrary(const char* serverPath)
+{
+    UniqueBstr path;
+    ComPtr<ITypeLib> library;
+    HRESULT result = LoadServerTypeLibrary(serverPath, path.put(), library.Put());
+    return RegisterLoadedTypeLibrary(result, path, library.Get());
 }
 
 HRESULT UnregisterTypeLibrary(HINSTANCE module)

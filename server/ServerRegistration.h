@@ -17,6 +17,9 @@ void UnregisterObjectMapClasses(ServerModule& module);
 
 // Registers the module's type library with its folder as help directory.
 HRESULT RegisterTypeLibrary(HINSTANCE module);
+// The same for the type library of another server file, of either architecture (the library is
+// read as data), registered for the platform that the library names.
+HRESULT RegisterServerFileTypeLibrary(const char* serverPath);
 // Unregisters it; the unregistration's own result is not reported.
 HRESULT UnregisterTypeLibrary(HINSTANCE module);
 

@@ -1,12 +1,14 @@
 // VrksolauthModule.cpp: vrksolauth.dll's module, its table of creatable classes and its
 // registration exports. The other exports and the rest of the frame are shared with other servers.
 #include "authenticator/VRKsolutionAuthenticator.h"
+#include "Common/Utility/ModulePath.h"
 #include "Common/Utility/Result.h"
 #include "server/ClassFactory.h"
 #include "server/ComObject.h"
 #include "server/ServerExports.h"
 #include "server/ServerModule.h"
 #include "server/ServerRegistration.h"
+#include "server/SideBySideRegistration.h"
 #include "registrar/Registrar.h"
 
 #include "vrksolauth.h"
@@ -16,8 +18,6 @@ using namespace Veyrak;
 namespace
 {
 
-ServerModule g_module;
-
 // The registration script carried as resource "REGISTRY" 101.
 constexpr UINT kRegistrationScriptId = 101;
 
@@ -26,23 +26,15 @@ HRESULT RegisterAuthenticatorClass(BOOL doRegister)
     return UpdateRegistryFromScript(g_module.Instance(), kRegistrationScriptId, doRegister, nullptr);
 }
 
-ObjectMapEntry g_objectMap[] = {
+} // namespace
+
+ServerModule Veyrak::g_module;
+
+ObjectMapEntry Veyrak::g_objectMap[] = {
     {&CLSID_VRKsolutionAuthenticator, &RegisterAuthenticatorClass, &ClassFactory::Create,
      &CreateComInstance<Veyrak::VRKsolutionAuthenticator>, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-} // namespace
-
-ServerModule& Veyrak::ThisServerModule()
-{
-    return g_module;
-}
-
-ObjectMapEntry* Veyrak::ThisServerObjectMap()
-{
-    return g_objectMap;
-}
 
 // Writes the classes' registry entries, then registers the type library. A failing
 // script is returned at once and leaves the type library unregistered.
@@ -52,10 +44,17 @@ STDAPI DllRegisterServer()
     return RegisterTypeLibrary(g_module.Instance());
 }
 
-// Removes what the scripts name and unregisters the type library; reports no failure.
+// Removes what the scripts name and unregisters the type library, then puts back what the other
+// architecture's server, still registered in the other registry view, shares with this one.
+// Reports no failure of its steps; only a module path too long to be read whole is refused,
+// before anything is removed.
 STDAPI DllUnregisterServer()
 {
+    char path[MAX_PATH];
+    VRK_RETURN_IF_FAILED(ModuleFilePath(g_module.Instance(), path));
+    const OtherArchitectureRegistration other = OtherArchitectureRegistration::Read(g_module);
     UnregisterObjectMapClasses(g_module);
     UnregisterTypeLibrary(g_module.Instance());
+    other.Restore();
     return S_OK;
 }

@@ -2,6 +2,7 @@
 #include "simulator/AdminCommand.h"
 
 #include "simulator/FaultRehearsal.h"
+#include "simulator/LiveComponents.h"
 #include "simulator/SimulatorRegistry.h"
 #include "simulator/UserDirectory.h"
 
@@ -25,6 +26,7 @@ const wchar_t kUsage[] = L"Usage: vrksim COMMAND\n"
                          L"  fault set OPERATION HRESULT          make OPERATION fail with HRESULT (0x8xxxxxxx)\n"
                          L"  fault clear [OPERATION]              clear one fault, or all of them\n"
                          L"  fault list                           list faults as OPERATION HRESULT\n"
+                         L"  status                               how many component objects are alive\n"
                          L"  --help                               show this text\n"
                          L"\n"
                          L"Operations: CreateComponent, CreateSingleSignOn, CreateHandleManager,\n"
@@ -107,6 +109,13 @@ int Command::Run(const Arguments& arguments)
         return Users(rest);
     if (command == L"fault")
         return Faults(rest);
+    if (command == L"status")
+    {
+        if (!rest.empty())
+            return UsageError(L"status takes no arguments");
+        m_output.out += L"live components: " + std::to_wstring(LiveComponentCount()) + L"\n";
+        return kExitSuccess;
+    }
     return UsageError(L"unknown command '" + command + L"'");
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "server/ComObject.h"
+#include "simulator/LiveComponents.h"
 
 #include "VeyrakComponents.h"
 
@@ -29,6 +30,9 @@ public:
 
 protected:
     SimulatedHandleManager() = default;
+
+private:
+    LiveComponent m_live;
 };
 
 } // namespace Veyrak::Simulator

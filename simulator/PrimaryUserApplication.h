@@ -7,6 +7,7 @@
 #pragma once
 
 #include "server/ComObject.h"
+#include "simulator/LiveComponents.h"
 
 #include "VeyrakComponents.h"
 
@@ -35,6 +36,9 @@ public:
 
 protected:
     SimulatedPrimaryUserApp() = default;
+
+private:
+    LiveComponent m_live;
 };
 
 } // namespace Veyrak::Simulator

@@ -12,30 +12,15 @@
 using namespace Veyrak;
 using namespace Veyrak::Simulator;
 
-namespace
-{
+ServerModule Veyrak::g_module;
 
-ServerModule g_module;
-
-ObjectMapEntry g_objectMap[] = {
+ObjectMapEntry Veyrak::g_objectMap[] = {
     {&CLSID_VeyrakSingleSignOn, &SimulatedSingleSignOn::Register, &ClassFactory::Create,
      &CreateComInstance<SimulatedSingleSignOn>, nullptr},
     {&CLSID_VeyrakHandleManager, &SimulatedHandleManager::Register, &ClassFactory::Create,
      &CreateComInstance<SimulatedHandleManager>, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-} // namespace
-
-ServerModule& Veyrak::ThisServerModule()
-{
-    return g_module;
-}
-
-ObjectMapEntry* Veyrak::ThisServerObjectMap()
-{
-    return g_objectMap;
-}
 
 STDAPI DllRegisterServer()
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "server/ComObject.h"
+#include "simulator/LiveComponents.h"
 
 #include "VeyrakComponents.h"
 
@@ -27,6 +28,9 @@ public:
 
 protected:
     SimulatedSingleSignOn() = default;
+
+private:
+    LiveComponent m_live;
 };
 
 } // namespace Veyrak::Simulator

@@ -30,6 +30,16 @@ bool AnyBenchmarkFailed()
     return g_failures != 0;
 }
 
+bool SetupSteps::Check(HRESULT result, const char* step)
+{
+    if (SUCCEEDED(m_result) && FAILED(result))
+    {
+        m_result = result;
+        m_failedStep = step;
+    }
+    return SUCCEEDED(m_result);
+}
+
 ProductInstallation::ProductInstallation()
 {
     HKEY key = nullptr;
@@ -50,6 +60,20 @@ ProductInstallation::~ProductInstallation()
 {
     if (m_created)
         ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath);
+}
+
+void CallIsInstalled(benchmark::State& state, IVRKsolutionAuthenticator1* authenticator)
+{
+    HRESULT result = S_OK;
+    VARIANT_BOOL installed = VARIANT_FALSE;
+    for (auto _ : state)
+    {
+        result = authenticator->IsInstalled(&installed);
+        benchmark::DoNotOptimize(result);
+        benchmark::DoNotOptimize(installed);
+    }
+    if (result != S_OK)
+        FailBenchmark(state, "IsInstalled", result);
 }
 
 void AtEndOfRun(void (*cleanUp)())

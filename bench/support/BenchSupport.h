@@ -23,6 +23,21 @@ namespace VrkBench
 void FailBenchmark(benchmark::State& state, const char* step, HRESULT result);
 bool AnyBenchmarkFailed();
 
+// The outcome of a benchmark's set-up, made of steps: S_OK, or the first failing step and its
+// HRESULT, which the benchmarks report instead of measuring.
+class SetupSteps
+{
+public:
+    // Records the step's failure unless an earlier one failed; true while none has.
+    bool Check(HRESULT result, const char* step);
+    HRESULT Result() const { return m_result; }
+    const char* FailedStep() const { return m_failedStep; }
+
+private:
+    HRESULT m_result = S_OK;
+    const char* m_failedStep = "";
+};
+
 // vrksolauth.dll from beside the program, called through its exports.
 using VrkTest::ServerLibrary;
 
@@ -74,6 +89,10 @@ public:
 private:
     BSTR m_text;
 };
+
+// The benchmark's loop of IsInstalled calls on one object, however it is reached (figures 6 and 7);
+// a failing call fails the benchmark.
+void CallIsInstalled(benchmark::State& state, IVRKsolutionAuthenticator1* authenticator);
 
 // Adds a clean-up that RunBenchmarks runs after the last benchmark, newest first, while the
 // main thread's apartment is still there.

@@ -31,16 +31,6 @@ QuietAuthenticator& QuietAuthenticator::Get()
     return *g_instance;
 }
 
-bool QuietAuthenticator::Check(HRESULT result, const char* step)
-{
-    if (SUCCEEDED(m_result) && FAILED(result))
-    {
-        m_result = result;
-        m_failedStep = step;
-    }
-    return SUCCEEDED(m_result);
-}
-
 QuietAuthenticator::QuietAuthenticator()
 {
     if (!Check(m_server.Result(), "load vrksolauth.dll") ||

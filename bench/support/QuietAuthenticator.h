@@ -13,16 +13,14 @@
 namespace VrkBench
 {
 
-class QuietAuthenticator
+class QuietAuthenticator : public SetupSteps
 {
 public:
     // Made on first use in the multithreaded apartment; released when the run ends.
     static QuietAuthenticator& Get();
 
-    // S_OK when the server, the installation key, the components and the object are all there;
-    // otherwise the first failure.
-    HRESULT Result() const { return m_result; }
-    const char* FailedStep() const { return m_failedStep; }
+    // Result(): S_OK when the server, the installation key, the components and the object are
+    // all there; otherwise the first failure.
 
     const ServerLibrary& Server() const { return m_server; }
     IVRKsolutionAuthenticator1* Authenticator() const { return m_authenticator.Get(); }
@@ -35,7 +33,6 @@ public:
 
 private:
     QuietAuthenticator();
-    bool Check(HRESULT result, const char* step);
 
     ServerLibrary m_server;
     ProductInstallation m_installation;
@@ -43,8 +40,6 @@ private:
     Veyrak::ComPtr<IVRKsolutionAuthenticator1> m_authenticator;
     Veyrak::ComPtr<IHandleManager> m_handleManager;
     Veyrak::ComPtr<IPrimaryUserApp3> m_application;
-    HRESULT m_result = S_OK;
-    const char* m_failedStep = "";
 };
 
 } // namespace VrkBench

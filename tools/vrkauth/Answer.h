@@ -8,6 +8,11 @@
 namespace Vrkauth
 {
 
+// Where the authenticator is created: in process where this architecture's server is
+// registered, otherwise out of process, as where 64-bit clients reach the 32-bit server in
+// the system's surrogate ("vrkauth surrogate on").
+constexpr DWORD kAuthenticatorContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+
 struct Answer
 {
     bool succeeded = false;

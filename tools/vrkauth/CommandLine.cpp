@@ -26,15 +26,19 @@ const char* UsageText()
     return "usage: vrkauth [--late-bound] installed\n"
            "       vrkauth [--late-bound] authenticate DOMAIN USER\n"
            "       vrkauth info\n"
+           "       vrkauth surrogate on|off\n"
            "       vrkauth --help\n"
            "\n"
            "  installed      asks the authenticator whether the VRKsolution client is installed\n"
            "  authenticate   asks whether USER of DOMAIN authenticates through VRKsolution\n"
-           "  info           shows what is registered for the authenticator on this machine\n"
+           "  info           shows what is registered for the authenticator on this machine, in\n"
+           "                 both registry views, and what 32-bit and 64-bit clients get\n"
+           "  surrogate      on: 64-bit clients use the 32-bit server out of process, in the\n"
+           "                 system's surrogate (dllhost.exe); off: removes that again\n"
            "  --late-bound   calls through IDispatch by name, as scripts do, instead of the\n"
            "                 interface's own methods\n"
            "\n"
-           "exit code: 0 yes, valid, or fully registered; 1 no, not valid, or registration\n"
+           "exit code: 0 yes, valid, fully registered, or done; 1 no, not valid, or registration\n"
            "incomplete; 2 error or wrong usage\n";
 }
 
@@ -74,6 +78,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments)
         request.command = Command::Info;
     else if (name == "help")
         request.command = Command::Help;
+    else if (name == "surrogate")
+    {
+        request.command = Command::Surrogate;
+        expectedWords = 2;
+        if (words.size() < expectedWords || (words[1] != "on" && words[1] != "off"))
+            return Invalid("surrogate needs on or off");
+        request.surrogateOn = words[1] == "on";
+    }
     else if (name == "authenticate")
     {
         request.command = Command::Authenticate;
@@ -88,7 +100,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments)
 
     if (words.size() > expectedWords)
         return Invalid("unexpected argument '" + words[expectedWords] + "' after " + name);
-    if (request.lateBound && (request.command == Command::Info || request.command == Command::Help))
+    if (request.lateBound && request.command != Command::Installed && request.command != Command::Authenticate)
         return Invalid("--late-bound applies to installed and authenticate only");
     return ParseResult{true, request, {}};
 }

@@ -13,14 +13,16 @@ enum class Command
     Installed,
     Authenticate,
     Info,
+    Surrogate,
 };
 
 struct Request
 {
     Command command = Command::Help;
     bool lateBound = false;
-    std::string domain; // authenticate only; may be empty
-    std::string user;   // authenticate only; may be empty, which the server refuses
+    std::string domain;       // authenticate only; may be empty
+    std::string user;         // authenticate only; may be empty, which the server refuses
+    bool surrogateOn = false; // surrogate only
 };
 
 // The outcome of reading the arguments: a request, or the reason they make none.

@@ -14,7 +14,7 @@ namespace
 
 HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& authenticator)
 {
-    return ::CoCreateInstance(CLSID_VRKsolutionAuthenticator, nullptr, CLSCTX_INPROC_SERVER,
+    return ::CoCreateInstance(CLSID_VRKsolutionAuthenticator, nullptr, kAuthenticatorContext,
                               IID_IVRKsolutionAuthenticator1, authenticator.PutVoid());
 }
 

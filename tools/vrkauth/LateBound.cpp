@@ -24,7 +24,7 @@ Answer CreateAuthenticator(Veyrak::ComPtr<IDispatch>& authenticator)
     HRESULT result = ::CLSIDFromProgID(kProgId, &clsid);
     if (FAILED(result))
         return Failure("CLSIDFromProgID", ErrorReportWithoutInformation(result));
-    result = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, authenticator.PutVoid());
+    result = ::CoCreateInstance(clsid, nullptr, kAuthenticatorContext, IID_IDispatch, authenticator.PutVoid());
     if (FAILED(result))
         return Failure("CoCreateInstance", ErrorReportFromThread(result));
     return Yes(true);

@@ -2,6 +2,7 @@
 // Reads the command line, runs one command and turns its answer into the exit code:
 // 0 yes (installed, valid, fully registered), 1 no, 2 error or wrong usage.
 #include "CommandLine.h"
+#include "Deployment.h"
 #include "EarlyBound.h"
 #include "ErrorReport.h"
 #include "LateBound.h"
@@ -69,6 +70,14 @@ int RunAuthenticate(const Vrkauth::Request& request)
     return Report(answer, (account + ": valid").c_str(), (account + ": not valid").c_str());
 }
 
+int RunSurrogate(bool on)
+{
+    std::string message;
+    const HRESULT result = on ? Vrkauth::EnableSurrogate(message) : Vrkauth::DisableSurrogate(message);
+    std::fprintf(SUCCEEDED(result) ? stdout : stderr, "%s%s\n", SUCCEEDED(result) ? "" : "vrkauth: ", message.c_str());
+    return SUCCEEDED(result) ? kExitYes : kExitError;
+}
+
 int Run(const Vrkauth::Request& request)
 {
     switch (request.command)
@@ -81,7 +90,13 @@ int Run(const Vrkauth::Request& request)
         case Vrkauth::Command::Authenticate:
             return RunAuthenticate(request);
         case Vrkauth::Command::Info:
-            return Vrkauth::PrintRegistration(Vrkauth::ReadRegistration()) ? kExitYes : kExitNo;
+        {
+            const bool complete = Vrkauth::PrintRegistration(Vrkauth::ReadRegistration());
+            Vrkauth::PrintDeployment(Vrkauth::ReadViews());
+            return complete ? kExitYes : kExitNo;
+        }
+        case Vrkauth::Command::Surrogate:
+            return RunSurrogate(request.surrogateOn);
     }
     return kExitError;
 }
