@@ -33,10 +33,15 @@ if(NOT status EQUAL 0 OR NOT zip_status EQUAL 0)
 endif()
 file(REMOVE_RECURSE ${scratch} ${scratch}.list)
 
+# The release is this folder: the other tree's package is copied beside the ZIP, so that
+# `sha256sum -c SHA256SUMS` checks everything in it.
 set(sums "")
 foreach(file IN ITEMS ${ZIP} ${PACKAGES})
-    file(SHA256 ${file} hash)
     get_filename_component(name ${file} NAME)
+    if(NOT file STREQUAL "${zip_folder}/${name}")
+        file(COPY_FILE ${file} ${zip_folder}/${name})
+    endif()
+    file(SHA256 ${zip_folder}/${name} hash)
     string(APPEND sums "${hash}  ${name}\n")
 endforeach()
 file(WRITE ${zip_folder}/SHA256SUMS "${sums}")

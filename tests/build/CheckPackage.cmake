@@ -1,11 +1,11 @@
 cmake_minimum_required(VERSION 3.25)
 # Checks what is shipped against one `cmake --install` of the build: the installed files, the
-# CPack ZIP's (ZIP_ARCHS' files), and, without Wine, what installing the
+# built ZIP's (ZIP_ARCHS' files), SHA256SUMS beside it, and, without Wine, what installing the
 # architecture's Windows Installer package cannot show: that it carries exactly the registered
 # deployment's files of the installation, byte for byte (the MSI test compares an installation
 # with the package itself), and registers by its tables alone, as a package of its architecture
 # (where 32-bit programs cannot run, all that checks the x86 package).
-#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 -DZIP_ARCHS="x86;x64"|x86|x64
+#   cmake -DBUILD=<build dir> -DSCRATCH=<folder> -DARCH=x86|x64 -DZIP=<zip> -DZIP_ARCHS="x86;x64"|x86|x64
 #         -DMSI=<package> -DMSIINFO=<msiinfo> -DMSIEXTRACT=<msiextract> -P CheckPackage.cmake
 set(problems "")
 function(expected_files out archs)
@@ -37,12 +37,16 @@ endfunction()
 
 file(REMOVE_RECURSE ${SCRATCH})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${SCRATCH}/installed RESULT_VARIABLE status OUTPUT_QUIET)
-execute_process(COMMAND cpack -G ZIP --config ${BUILD}/CPackConfig.cmake -B ${SCRATCH}/zip RESULT_VARIABLE zipped OUTPUT_QUIET)
 execute_process(COMMAND ${MSIEXTRACT} -C ${SCRATCH}/msi ${MSI} RESULT_VARIABLE extracted OUTPUT_QUIET)
-file(GLOB zips ${SCRATCH}/zip/*.zip)
-list(LENGTH zips zip_count)
-if(NOT status EQUAL 0 OR NOT zipped EQUAL 0 OR NOT zip_count EQUAL 1 OR NOT extracted EQUAL 0)
-    message(FATAL_ERROR "cmake --install (${status}), cpack (${zipped}, ZIPs: ${zips}) or msiextract (${extracted}) failed")
+# SHA256SUMS names the ZIP and the packages beside it, and each matches.
+get_filename_component(zip_folder ${ZIP} DIRECTORY)
+execute_process(COMMAND sha256sum --check --strict SHA256SUMS WORKING_DIRECTORY ${zip_folder}
+    RESULT_VARIABLE summed OUTPUT_VARIABLE sums ERROR_VARIABLE sums)
+get_filename_component(zip_name ${ZIP} NAME)
+get_filename_component(msi_name ${MSI} NAME)
+if(NOT status EQUAL 0 OR NOT extracted EQUAL 0 OR NOT summed EQUAL 0 OR NOT sums MATCHES "${zip_name}: OK"
+   OR NOT sums MATCHES "${msi_name}: OK")
+    message(FATAL_ERROR "cmake --install (${status}), msiextract (${extracted}) or the checksums failed:\n${sums}")
 endif()
 
 file(GLOB_RECURSE installed RELATIVE ${SCRATCH}/installed ${SCRATCH}/installed/*)
@@ -51,7 +55,7 @@ expected_files(expected ${ARCH})
 expect_files("installed files" "${installed}" "${expected}")
 
 # The ZIP's entries sit under one top folder named after the package.
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zips} OUTPUT_VARIABLE listing)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP} OUTPUT_VARIABLE listing)
 string(REGEX MATCHALL "[^\n]+" zipped "${listing}")
 list(FILTER zipped EXCLUDE REGEX "/$")
 list(TRANSFORM zipped REPLACE "^[^/]*/(.*)$" "\\1")
@@ -98,8 +102,8 @@ foreach(name IN ITEMS SelfReg CustomAction)
 endforeach()
 
 # A package of its architecture: the platform in the summary, the installation folder in Program
-# Files of the architecture, and 64-bit components in the x64 package, but for the one that
-# writes the type library into the 32-bit registry view.
+# Files of the architecture, and 64-bit components in the x64 package, but for the shared one that
+# writes the type library into the 32-bit registry view, which both packages hold as 32-bit.
 set(platform_x86 Intel)
 set(platform_x64 x64)
 set(program_files_x86 ProgramFilesFolder)
@@ -125,7 +129,7 @@ foreach(row IN LISTS components)
     string(REGEX MATCH "\n([^\t]+)\t.*\t([0-9]+)$" ignored "${row}")
     math(EXPR bit64 "${CMAKE_MATCH_2} & 256")
     set(expected_bit64 ${bit64_${ARCH}})
-    if(CMAKE_MATCH_1 STREQUAL "component_typelib_32bit_view")
+    if(CMAKE_MATCH_1 STREQUAL "component_shared_typelib_32bit_view")
         set(expected_bit64 0)
     endif()
     if(NOT bit64 EQUAL expected_bit64)
