@@ -112,7 +112,7 @@ check_runs reg <<<"add '$product_key' /f|0"
 check_runs "$x86_vrkauth" <<<"surrogate on|0|surrogate on: 64-bit clients create the 32-bit server in dllhost.exe"
 as x64
 run_windows sc start RpcSs # started before the first client, which would otherwise wait for it
-check_runs "$x64_vrkauth" <<<"info|0|a 64-bit client gets: the 32-bit server, out of process in dllhost.exe"
+check_runs "$x64_vrkauth" <<<"info|1|a 64-bit client gets: the 32-bit server, out of process in dllhost.exe"
 for late in "" --late-bound; do
     # Error information crosses to the client only with Invoke's EXCEPINFO: Wine does not marshal
     # IErrorInfo for a vtable call.
@@ -143,7 +143,7 @@ check_runs regsvr32 <<<"/s /u '$(regsvr32_dll x64)'|0"
 as x86
 check_runs "$x86_vrkauth" <<<"surrogate off|0|surrogate off: 64-bit clients no longer reach the 32-bit server"
 as x64
-check_runs "$x64_vrkauth" <<<"info|0|a 64-bit client gets: no server (the 32-bit server serves 64-bit clients once 'vrkauth surrogate on' ran)"
+check_runs "$x64_vrkauth" <<<"info|1|a 64-bit client gets: no server (the 32-bit server serves 64-bit clients once 'vrkauth surrogate on' ran)"
 as x86
 check_runs regsvr32 <<<"/s /u '$(regsvr32_dll x86)'|0"
 nothing_left surrogate
