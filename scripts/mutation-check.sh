@@ -93,8 +93,8 @@ mkdir -p "$work" "$logs"
 
 # Tests that no source mutation can tell apart: formatting (a fault is not a style question)
 # and the harness's own crash probe, which runs no code of the project.
-exclude='^(Sources\.AreFormatted|Harness\.)'
-excluded_note="left out always: the format check and the harness self-test (no mutation can change their verdict)"
+exclude='^(Sources\.AreFormatted|Harness\.|Reproducible\.)'
+excluded_note="left out always: the format check, the harness self-test and the second build (no mutation can change their verdict: the second build copies the mutated sources too)"
 if [ "$full" -eq 0 ]; then
     exclude+='|^(faults|script_fuzzer|soak_tests)\.|^Demo\.'
     excluded_note+="; left out for time (--full runs them): the script fuzzer, the soak, the allocation fault sweep and the demo"
