@@ -3,7 +3,7 @@
 #include "Common/Registry/RegEntry.h"
 #include "Common/Registry/VrkRegistry.h"
 
-#include "LegacyFailureExpectations.h"
+#include "support/LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
 #include <atomic>

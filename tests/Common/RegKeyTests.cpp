@@ -5,7 +5,7 @@
 #include "Common/Registry/VrkRegistry.h"
 #include "Common/Utility/UniqueResource.h"
 
-#include "LegacyFailureExpectations.h"
+#include "support/LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
 #include <functional>
