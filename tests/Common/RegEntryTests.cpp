@@ -1,9 +1,10 @@
-// Tests of RegEntry and the VrkRegistry singleton: value round trips, the stored bytes,
-// the failures the platform reports, and the singleton's one-time creation.
+// Tests of RegEntry and the VrkRegistry singleton: value round trips, the stored bytes, copies of
+// entries and of keys, the failures the platform reports, and the singleton's one-time creation.
 #include "Common/Registry/RegEntry.h"
+#include "Common/Registry/RegKey.h"
 #include "Common/Registry/VrkRegistry.h"
 
-#include "LegacyFailureExpectations.h"
+#include "support/LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
 #include <atomic>
@@ -112,12 +113,10 @@ TEST_F(RegEntryTest, MissingValue_ReadFailsWithCodeTwoLeavingTheOutput_AndDelete
                            "VrkRegistry::GetValue(vrkstring), throw #2", SEVERITY_LEVEL_MEDIUM,
                            VRKENG_VRKREGISTRY_COULDNOTGETVALUE};
     std::string text = "unchanged";
-    ExpectLegacyFailure(r3, [&] { missing.GetValue(text); });
-    EXPECT_EQ("unchanged", text);
     Texts texts = {"unchanged"};
+    ExpectLegacyFailure(r3, [&] { missing.GetValue(text); });
     ExpectLegacyFailure(r3, [&] { missing.GetValue(texts); });
-    EXPECT_EQ(Texts{"unchanged"}, texts);
-
+    EXPECT_EQ(std::make_pair(std::string("unchanged"), Texts{"unchanged"}), std::make_pair(text, texts));
     missing.Delete();
     missing.SetValue(std::string("now here"));
     EXPECT_TRUE(missing.Exists());
@@ -162,16 +161,24 @@ TEST_F(RegEntryTest, RefusedCalls_RaiseTheirOwnFailures)
     EXPECT_EQ("x", writable.GetValue(text));
 }
 
+// Copies and assignments of entries and of keys open handles of their own, which outlive the source's.
 TEST_F(RegEntryTest, CopyAndAssignment_GiveTheTargetItsOwnKey)
 {
     auto source = std::make_unique<RegEntry>(Entry("shared"));
     RegEntry target(RegHive::CurrentUser, ScratchPath() + "\\Elsewhere", "other", RegSam::KeyRead);
+    RegKey assignedKey(RegHive::CurrentUser, ScratchPath() + "\\Other", RegSam::KeyRead);
     target = *source;
+    assignedKey = source->GetKey();
     RegEntry copy(*source);
     source.reset(); // closes the source's handle
     copy.SetValue(std::string("through the copy"));
     std::string value;
     EXPECT_EQ("through the copy", target.GetValue(value));
+    EXPECT_EQ(RegSam::KeyAllAccess, assignedKey.GetSam());
+    std::vector<RegEntry> entries;
+    assignedKey.EnumerateEntries(entries);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ("shared", entries[0].GetName());
 }
 
 TEST(VrkRegistry, ConcurrentFirstInstanceCalls_YieldOneObject)

@@ -127,26 +127,9 @@ TEST_F(ToolboxLogTest, Threshold_KeepsOnlyTheLinesWrittenAtOrBelowIt)
     EXPECT_EQ("", StopLogAndRead());
 }
 
-TEST_F(ToolboxLogTest, CopiesWriteNoRecord_AndAFailedKeyCreationWritesTwoIdenticalOnes)
-{
-    StartLog();
-    const VRKLegacyException original("first", "site", SEVERITY_LEVEL_LOW, 14021);
-    original.Log();
-    const VRKLegacyException copy(original);
-    EXPECT_THROW(throw VRKLegacyException(copy), VRKLegacyException);
-    EXPECT_EQ(6u, StopLog().size());
-
-    StartLog();
-    // Not a predefined root key, so the platform refuses it as a parent.
-    EXPECT_THROW(RegKey(static_cast<RegHive>(0x800000F0u), "Software", RegSam::KeyAllAccess), VRKLegacyException);
-    const std::vector<std::string> lines = StopLog();
-    ASSERT_EQ(12u, lines.size());
-    for (size_t line = 1; line < 6; ++line)
-        EXPECT_EQ(lines[line], lines[line + 6]);
-    EXPECT_EQ(" RegKey::CreateKey(), throw #1", lines[2]);
-}
-
-TEST_F(ToolboxLogTest, LogOff_CreatesNoFileAndChangesNoSetting)
+// With the log off nothing is written and no setting changes; with it on, a copy writes no record
+// and a failed key creation writes two identical ones.
+TEST_F(ToolboxLogTest, LogOffWritesNothing_CopiesWriteNoRecord_AndAFailedKeyCreationWritesTwoIdenticalOnes)
 {
     const auto settings = []
     {
@@ -162,6 +145,22 @@ TEST_F(ToolboxLogTest, LogOff_CreatesNoFileAndChangesNoSetting)
     LogRecord(SEVERITY_LEVEL_HIGH, 14011);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA("Vrklog.txt"));
     EXPECT_EQ(initial, settings());
+
+    StartLog();
+    const VRKLegacyException original("first", "site", SEVERITY_LEVEL_LOW, 14021);
+    original.Log();
+    const VRKLegacyException copy(original);
+    EXPECT_THROW(throw VRKLegacyException(copy), VRKLegacyException);
+    EXPECT_EQ(6u, StopLog().size());
+
+    StartLog();
+    // Not a predefined root key, so the platform refuses it as a parent.
+    EXPECT_THROW(RegKey(static_cast<RegHive>(0x800000F0u), "Software", RegSam::KeyAllAccess), VRKLegacyException);
+    const std::vector<std::string> lines = StopLog();
+    ASSERT_EQ(12u, lines.size());
+    for (size_t line = 1; line < 6; ++line)
+        EXPECT_EQ(lines[line], lines[line + 6]);
+    EXPECT_EQ(" RegKey::CreateKey(), throw #1", lines[2]);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "authenticator/ComErrorReporting.h"
 #include "authenticator/FailureLadder.h"
 
-#include "LegacyFailureExpectations.h"
+#include "support/LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
 #include "vrksolauth.h"

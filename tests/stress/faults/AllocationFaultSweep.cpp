@@ -22,6 +22,7 @@
 
 using namespace Veyrak;
 using namespace VrkTest;
+using Texts = std::vector<vrkstring>;
 
 namespace
 {
@@ -158,60 +159,29 @@ std::vector<Tree> Snapshot(const std::vector<Root>& roots)
     return trees;
 }
 
-// A run's outcome is its text: an HRESULT, an exception, or what the run returns.
-struct SweepPath
+// A run's outcome is its text: an HRESULT, an exception, or what the run returns. The text of an
+// exception is made after disarming, so that its allocations are not the path's.
+std::string RunOnce(const std::function<std::string()>& run, unsigned failAt)
 {
-    std::string name;
-    std::vector<Root> roots;
-    std::function<void()> prepare; // brings the roots to the state before the run
-    std::function<std::string()> run;
-    std::string cleanText;          // what a clean run returns
-    std::set<std::string> failures; // the documented outcomes of a failed run; none: it reports none
-};
-
-// Each handler disarms first, so that the outcome's own text is not the path's.
-std::string RunOnce(const SweepPath& path, unsigned failAt)
-{
+    std::string outcome;
+    int legacyCode = 0;
     g_plan.Arm(failAt);
     try
     {
-        std::string outcome = path.run();
-        g_plan.armed = 0;
-        return outcome;
+        outcome = run();
     }
     catch (const VRKLegacyException& error)
     {
-        g_plan.armed = 0;
-        return "VRKLegacyException " + std::to_string(error.GetCode());
+        legacyCode = error.GetCode();
     }
     catch (const std::bad_alloc&)
     {
-        g_plan.armed = 0;
-        return "std::bad_alloc";
+        legacyCode = -1;
     }
-}
-
-// Empty when the run with one failed allocation kept the path's contract.
-std::string Verdict(const SweepPath& path, const std::string& outcome, const std::vector<Tree>& before,
-                    const std::vector<Tree>& after)
-{
-    if (!g_plan.injected)
-        return "never asked for: the path does not allocate the same way twice";
-    if (outcome != path.cleanText && !path.failures.count(outcome))
-        return "undocumented outcome " + outcome;
-    const std::vector<Tree> now = Snapshot(path.roots);
-    if (outcome == path.cleanText && !path.failures.empty() && now != after)
-        return "succeeded, but not as a clean run does";
-    for (size_t i = 0; i < now.size(); ++i)
-    {
-        Tree either = before[i];
-        either.insert(after[i].begin(), after[i].end());
-        const bool partly =
-            path.roots[i].mayStopHalfway && std::includes(either.begin(), either.end(), now[i].begin(), now[i].end());
-        if (now[i] != before[i] && now[i] != after[i] && !partly)
-            return "half-written registry below " + path.roots[i].path;
-    }
-    return g_plan.live ? std::to_string(g_plan.live) + " blocks leaked" : "";
+    g_plan.armed = 0;
+    return !legacyCode      ? outcome
+           : legacyCode < 0 ? "std::bad_alloc"
+                            : "VRKLegacyException " + std::to_string(legacyCode);
 }
 
 class AllocationFaultSweep : public ScratchKeyTest
@@ -227,66 +197,55 @@ protected:
         ASSERT_HR(S_OK, registered);
     }
 
-    void Sweep(const SweepPath& path)
+    // prepare brings the roots to the state before the run; failures are the documented outcomes of a
+    // failed run (none: it reports none, so a run that succeeds must have done all a clean run does).
+    void Sweep(const std::string& name, const std::vector<Root>& roots, const std::function<void()>& prepare,
+               const std::function<std::string()>& run, const std::string& cleanText,
+               const std::set<std::string>& failures)
     {
-        SCOPED_TRACE(path.name);
+        SCOPED_TRACE(name);
         // The first run makes what is made once per process: the registry singleton, COM's thread state.
-        path.prepare();
-        RunOnce(path, 0);
-        path.prepare();
-        const std::vector<Tree> before = Snapshot(path.roots);
-        ASSERT_EQ(path.cleanText, RunOnce(path, 0));
+        prepare();
+        RunOnce(run, 0);
+        prepare();
+        const std::vector<Tree> before = Snapshot(roots);
+        ASSERT_EQ(cleanText, RunOnce(run, 0));
         const unsigned total = g_plan.count;
         ASSERT_EQ(0u, g_plan.live) << "a clean run leaks";
         ASSERT_GT(total, 0u) << "nothing to sweep";
-        const std::vector<Tree> after = Snapshot(path.roots);
-        unsigned handled = 0;
+        const std::vector<Tree> after = Snapshot(roots);
         for (unsigned n = 1; n <= total; ++n)
         {
-            path.prepare();
-            const std::string problem = Verdict(path, RunOnce(path, n), before, after);
-            handled += problem.empty();
-            EXPECT_EQ("", problem) << "allocation " << n << " of " << total << " failing";
+            SCOPED_TRACE(::testing::Message() << "allocation " << n << " of " << total << " failing");
+            prepare();
+            const std::string outcome = RunOnce(run, n);
+            ASSERT_TRUE(g_plan.injected) << "never asked for: the path does not allocate the same way twice";
+            EXPECT_TRUE(outcome == cleanText || failures.count(outcome)) << "undocumented outcome " << outcome;
+            EXPECT_EQ(0u, g_plan.live) << "blocks leaked";
+            const std::vector<Tree> now = Snapshot(roots);
+            EXPECT_TRUE(outcome != cleanText || failures.empty() || now == after) << "succeeded unlike a clean run";
+            for (size_t i = 0; i < now.size(); ++i)
+            {
+                Tree either = before[i];
+                either.insert(after[i].begin(), after[i].end());
+                const bool partly = roots[i].mayStopHalfway &&
+                                    std::includes(either.begin(), either.end(), now[i].begin(), now[i].end());
+                EXPECT_TRUE(now[i] == before[i] || now[i] == after[i] || partly) << "half-written " << roots[i].path;
+            }
         }
-        std::printf("[ faults   ] %s: %u allocations failed in turn, %u handled\n", path.name.c_str(), total, handled);
+        std::printf("[ faults   ] %s: %u allocations failed in turn\n", name.c_str(), total);
     }
 };
 
 // A name added twice (the first counts), a value that grows the expansion buffer, and more names
-// than the variable map's first room.
+// than the variable map's first room. Before the script runs, a name whose lookup finds otherwise
+// than the first value added for it reads as lost.
 TEST_F(AllocationFaultSweep, Interpreter_EachAllocationFailing_IsReportedAndWritesAllOrNothing)
 {
     std::vector<std::pair<std::wstring, std::wstring>> variables = {
         {L"Greeting", L"Hello"}, {L"Greeting", L"Ignored"}, {L"Long", std::wstring(1500, L'x')}};
     for (int i = 0; i < 10; ++i)
         variables.emplace_back(L"Name" + std::to_wstring(i), L"Value" + std::to_wstring(i));
-    const auto addAll = [&](Registrar& registrar)
-    {
-        HRESULT hr = S_OK;
-        for (size_t i = 0; i < variables.size() && SUCCEEDED(hr); ++i)
-            hr = registrar.AddVariable(variables[i].first.c_str(), variables[i].second.c_str());
-        return hr;
-    };
-    // The map alone: a name whose lookup finds otherwise than the first value added for it is lost.
-    Sweep({"variable map",
-           {},
-           [] {},
-           [&]
-           {
-               Registrar registrar;
-               const HRESULT hr = addAll(registrar);
-               g_plan.armed = 0; // reading back is no part of the path
-               int lost = 0;
-               for (const auto& [name, value] : variables)
-               {
-                   const LPCOLESTR found = registrar.FindVariable(std::string(name.begin(), name.end()).c_str());
-                   lost += !found || (name == L"Greeting" ? L"Hello" : value) != found;
-               }
-               return HResultText(hr) + (SUCCEEDED(hr) ? ", lost " + std::to_string(lost) : "");
-           },
-           HResultText(S_OK) + ", lost 0",
-           {HResultText(E_OUTOFMEMORY)}});
-
     const std::string leaf = ScratchPath().substr(ScratchPath().rfind('\\') + 1), key = ScratchPath() + "\\Sweep";
     const std::string script = "HKCU { NoRemove Software { NoRemove VrkTests { NoRemove '" + leaf +
                                "' { Sweep = s '%Greeting%, 100%%' { val Long = s '%Long%' val Again = s '%long%'"
@@ -294,26 +253,33 @@ TEST_F(AllocationFaultSweep, Interpreter_EachAllocationFailing_IsReportedAndWrit
     const auto interpret = [&](BOOL doRegister)
     {
         Registrar registrar;
-        const HRESULT hr = addAll(registrar);
-        return FAILED(hr) ? hr : ScriptParser(registrar).RunScript(script.c_str(), doRegister);
+        HRESULT hr = S_OK;
+        for (size_t i = 0; i < variables.size() && SUCCEEDED(hr); ++i)
+            hr = registrar.AddVariable(variables[i].first.c_str(), variables[i].second.c_str());
+        const DWORD armed = g_plan.armed.exchange(0); // looking up is no part of the path
+        for (const auto& [name, value] : variables)
+        {
+            const LPCOLESTR found = registrar.FindVariable(std::string(name.begin(), name.end()).c_str());
+            if (SUCCEEDED(hr) && (!found || (name == L"Greeting" ? L"Hello" : value) != found))
+                return "lost " + std::string(name.begin(), name.end());
+        }
+        g_plan.armed = armed;
+        return HResultText(FAILED(hr) ? hr : ScriptParser(registrar).RunScript(script.c_str(), doRegister));
     };
-    ASSERT_HR(S_OK, interpret(TRUE));
+    ASSERT_EQ(HResultText(S_OK), interpret(TRUE));
     EXPECT_EQ("Hello, 100%", ReadString(HKEY_CURRENT_USER, key));
     EXPECT_EQ("Value9", ReadString(HKEY_CURRENT_USER, key, "Last"));
+    // A name that cannot be converted for the lookup reads as undefined.
     for (const BOOL doRegister : {TRUE, FALSE})
-    {
-        // A name that cannot be converted for the lookup reads as undefined.
-        Sweep({doRegister ? "interpreter, registering" : "interpreter, unregistering",
-               {{HKEY_CURRENT_USER, key}},
-               [&]
-               {
-                   DeleteTree(HKEY_CURRENT_USER, key);
-                   EXPECT_TRUE(doRegister || SUCCEEDED(interpret(TRUE)));
-               },
-               [&] { return HResultText(interpret(doRegister)); },
-               HResultText(S_OK),
-               {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION)}});
-    }
+        Sweep(
+            doRegister ? "interpreter, registering" : "interpreter, unregistering", {{HKEY_CURRENT_USER, key}},
+            [&]
+            {
+                DeleteTree(HKEY_CURRENT_USER, key);
+                EXPECT_TRUE(doRegister || interpret(TRUE) == HResultText(S_OK));
+            },
+            [&] { return interpret(doRegister); }, HResultText(S_OK),
+            {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION)});
 }
 
 TEST_F(AllocationFaultSweep, ServerRegistration_EachAllocationFailing_IsReportedAndWritesTheClassEntriesAllOrNothing)
@@ -329,27 +295,28 @@ TEST_F(AllocationFaultSweep, ServerRegistration_EachAllocationFailing_IsReported
                                      {HKEY_CLASSES_ROOT, "Interface\\{D57B64F7-8728-4717-BD9C-A09719A06BA0}", true}};
     ASSERT_HR(S_OK, dll.RegisterServer());
     EXPECT_EQ(dll.Path(), ReadString(HKEY_CLASSES_ROOT, roots[2].path + "\\InprocServer32"));
+    const auto registerServer = [&]
+    {
+        return HResultText(dll.RegisterServer());
+    };
+    const auto unregisterServer = [&]
+    {
+        return HResultText(dll.UnregisterServer());
+    };
     // Converting the module's path counts as loading it: the last error, E_FAIL where there is none.
-    Sweep({"DllRegisterServer",
-           roots,
-           [&] { dll.UnregisterServer(); },
-           [&] { return HResultText(dll.RegisterServer()); },
-           HResultText(S_OK),
-           {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION), HResultText(E_FAIL)}});
+    Sweep("DllRegisterServer", roots, unregisterServer, registerServer, HResultText(S_OK),
+          {HResultText(E_OUTOFMEMORY), HResultText(DISP_E_EXCEPTION), HResultText(E_FAIL)});
     // Unregistering reports nothing; the class entries still go whole or not at all.
-    Sweep({"DllUnregisterServer",
-           roots,
-           [&] { EXPECT_HR(S_OK, dll.RegisterServer()); },
-           [&] { return HResultText(dll.UnregisterServer()); },
-           HResultText(S_OK),
-           {}});
+    Sweep("DllUnregisterServer", roots, [&] { EXPECT_EQ(HResultText(S_OK), registerServer()); }, unregisterServer,
+          HResultText(S_OK), {});
     dll.UnregisterServer();
 }
 
 // Reads into a copy of the given out-parameter, which a read that throws must leave as it was; a
 // text list reads as its texts joined by "|".
-template <typename Value> std::string Read(const RegEntry& entry, const Value& original)
+template <typename Value> std::string WriteAndRead(RegEntry&& entry, const Value& value, const Value& original)
 {
+    entry.SetValue(value);
     Value out = original;
     try
     {
@@ -369,28 +336,22 @@ template <typename Value> std::string Read(const RegEntry& entry, const Value& o
     return joined;
 }
 
-template <typename Value> std::string WriteAndRead(RegEntry&& entry, const Value& value, const Value& original)
-{
-    entry.SetValue(value);
-    return Read(entry, original);
-}
-
-// How many elements the enumeration appends.
-template <typename Element> std::string Listed(const RegKey& key, void (RegKey::*list)(std::vector<Element>&) const)
-{
-    std::vector<Element> elements;
-    (key.*list)(elements);
-    return std::to_string(elements.size());
-}
-
+// A failing write or read leaves no half-written value, and a failing recursive delete may stop
+// halfway but keeps what it has not reached.
 TEST_F(AllocationFaultSweep, ToolboxRegistryClasses_EachAllocationFailing_ThrowsAndWritesAllOrNothing)
 {
     const std::string key = ScratchPath() + "\\Sweep", fullPath = "HKEY_CURRENT_USER\\" + key + "\\New";
-    const vrkstring text = "beta", unchanged = "unchanged";
-    const std::vector<vrkstring> texts = {"three", "four"}, unchangedTexts = {unchanged};
     const auto open = [&]
     {
         return RegKey(RegHive::CurrentUser, key, RegSam::KeyAllAccess);
+    };
+    const auto listed = [&]
+    {
+        std::vector<RegKey> subkeys;
+        std::vector<RegEntry> entries;
+        open().EnumerateKeys(subkeys);
+        open().EnumerateEntries(entries);
+        return std::to_string(subkeys.size()) + " " + std::to_string(entries.size());
     };
     const struct
     {
@@ -400,34 +361,34 @@ TEST_F(AllocationFaultSweep, ToolboxRegistryClasses_EachAllocationFailing_Throws
         bool mayStopHalfway = false;
     } rows[] = {
         {"RegKey opens a new key", [&] { return RegKey(fullPath, RegSam::KeyAllAccess).GetName(); }, "New"},
-        {"RegEntry writes text",
+        {"RegEntry writes and reads text",
          [&]
-         { return WriteAndRead(RegEntry(RegHive::CurrentUser, key, "Text", RegSam::KeyAllAccess), text, unchanged); },
+         {
+             return WriteAndRead(RegEntry(RegHive::CurrentUser, key, "Text", RegSam::KeyAllAccess), vrkstring("beta"),
+                                 vrkstring("unchanged"));
+         },
          "beta"},
-        {"RegEntry writes a text list", [&] { return WriteAndRead(RegEntry(open(), "List"), texts, unchangedTexts); },
+        {"RegEntry writes and reads a text list",
+         [&] {
+             return WriteAndRead(RegEntry(open(), "List"), Texts{"three", "four"}, Texts{"unchanged"});
+         },
          "three|four"},
-        {"RegEntry reads text", [&] { return Read(RegEntry(open(), "Text"), unchanged); }, "alpha"},
-        {"RegEntry reads a text list", [&] { return Read(RegEntry(open(), "List"), unchangedTexts); }, "one|two"},
-        {"RegKey lists subkeys", [&] { return Listed(open(), &RegKey::EnumerateKeys); }, "1"},
-        {"RegKey lists values", [&] { return Listed(open(), &RegKey::EnumerateEntries); }, "2"},
+        {"RegKey lists subkeys and values", listed, "1 2"},
         {"RegKey deletes its subtree",
          [&] { return (open().DeleteKey(), KeyExists(HKEY_CURRENT_USER, key)) ? "kept" : "deleted"; }, "deleted", true},
     };
     for (const auto& row : rows)
     {
         // A container's own failure, or a value buffer (14019) or key object (14024) not to be had.
-        Sweep({row.name,
-               {{HKEY_CURRENT_USER, key, row.mayStopHalfway}},
-               [&]
-               {
-                   DeleteTree(HKEY_CURRENT_USER, key);
-                   WriteString(HKEY_CURRENT_USER, key, "Text", "alpha");
-                   WriteValue(HKEY_CURRENT_USER, key, "List", REG_MULTI_SZ, "one\0two\0", 9);
-                   WriteString(HKEY_CURRENT_USER, key + "\\A\\B", "Leaf", "x");
-               },
-               row.run,
-               row.cleanText,
-               {"std::bad_alloc", "VRKLegacyException 14019", "VRKLegacyException 14024"}});
+        Sweep(row.name, {{HKEY_CURRENT_USER, key, row.mayStopHalfway}},
+              [&]
+              {
+                  DeleteTree(HKEY_CURRENT_USER, key);
+                  WriteString(HKEY_CURRENT_USER, key, "Text", "alpha");
+                  WriteValue(HKEY_CURRENT_USER, key, "List", REG_MULTI_SZ, "one\0two\0", 9);
+                  WriteString(HKEY_CURRENT_USER, key + "\\A\\B", "Leaf", "x");
+              },
+              row.run, row.cleanText, {"std::bad_alloc", "VRKLegacyException 14019", "VRKLegacyException 14024"});
     }
 }
 
