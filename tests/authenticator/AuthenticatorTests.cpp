@@ -33,12 +33,14 @@ protected:
     FakeComponentRegistration m_fakes;
 };
 
-// The error information an authenticator failure must leave on the thread.
-void ExpectAuthenticatorError(const wchar_t* description)
+// The error information an authenticator failure must leave on the thread; its source is the
+// class's registered ProgID, none while the class is unregistered.
+void ExpectAuthenticatorError(const wchar_t* description, const wchar_t* source = L"")
 {
     ErrorInfoSnapshot info = TakeErrorInfo();
     ASSERT_TRUE(info.present) << "no error information on the thread";
     EXPECT_EQ(std::wstring(description), info.description);
+    EXPECT_EQ(std::wstring(source), info.source);
     EXPECT_TRUE(::IsEqualGUID(IID_IVRKsolutionAuthenticator1, info.guid)) << "unexpected interface GUID";
 }
 
@@ -155,7 +157,7 @@ TEST_F(AuthenticatorTest, Authenticate_PassesArgumentsWholeAndReturnsTheComponen
 }
 
 // Every failure of a request returns its own HRESULT with its message and never a true verdict;
-// bad arguments fail before any component is called.
+// bad arguments fail before any component is called. The error's source follows the registration.
 TEST_F(AuthenticatorTest, RequestFailures_ReturnTheirResultMessageAndAFalseVerdict)
 {
     const wchar_t kMissingUser[] = L"_CreateHandle: missing parameter: User";
@@ -189,20 +191,10 @@ TEST_F(AuthenticatorTest, RequestFailures_ReturnTheirResultMessageAndAFalseVerdi
     }
     EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
     ExpectAuthenticatorError(L"IsInstalled: NULL parameter: Installed");
-}
-
-TEST_F(AuthenticatorTest, ErrorSource_IsTheRegisteredProgIdAndAbsentWhileUnregistered)
-{
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
-    EXPECT_EQ(L"", TakeErrorInfo().source);
 
     const std::string classKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
     WriteString(HKEY_CLASSES_ROOT, classKey + "\\ProgID", "", "Vrksolauth.VRKsolutionAuthenticator.1");
     EXPECT_HR(E_POINTER, object->IsInstalled(nullptr));
-    ErrorInfoSnapshot info = TakeErrorInfo();
     DeleteTree(HKEY_CLASSES_ROOT, classKey);
-    EXPECT_EQ(L"Vrksolauth.VRKsolutionAuthenticator.1", info.source);
-    EXPECT_EQ(L"IsInstalled: NULL parameter: Installed", info.description);
+    ExpectAuthenticatorError(L"IsInstalled: NULL parameter: Installed", L"Vrksolauth.VRKsolutionAuthenticator.1");
 }

@@ -96,16 +96,14 @@ TEST_F(ScriptResource, DllAtAPathWithAQuote_RegistersItsLongPathWhole)
     ::RemoveDirectoryA(directory.c_str());
 }
 
-TEST_F(ScriptResource, TheResourceEndsTheScriptAtAZeroByteOrAtItsLastByte)
+// A missing resource or file fails with the last error as HRESULT.
+TEST_F(ScriptResource, TheResourceEndsTheScriptAtAZeroByteOrAtItsLastByte_AMissingOneFails)
 {
     EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kTerminatedScript, TRUE, nullptr));
     EXPECT_EQ("terminated", Registered(""));
     EXPECT_HR(S_OK, UpdateRegistryFromScript(::GetModuleHandleA(nullptr), kUnterminatedScript, TRUE, nullptr));
     EXPECT_EQ("ends at its brace", Registered(""));
-}
 
-TEST_F(ScriptResource, MissingResourceOrFile_GivesTheLastErrorAsHResult)
-{
     EXPECT_HR(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND),
               UpdateRegistryFromScript(::GetModuleHandleA(nullptr), 999, TRUE, nullptr));
     Registrar registrar;

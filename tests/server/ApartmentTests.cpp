@@ -17,28 +17,16 @@ namespace
 {
 
 constexpr DWORD kWaitMilliseconds = 30000;
+const bool kUsesRegisteredServer = std::getenv("VRK_REGISTERED_SERVER") != nullptr;
 
-std::string Ascii(const wchar_t* text)
+// Both methods, early- and late-bound, as one line of results (numbers in hexadecimal).
+std::wstring Ask(IVRKsolutionAuthenticator1* object)
 {
-    std::string ascii;
-    for (; text && *text; ++text)
-        ascii += static_cast<char>(*text);
-    return ascii;
-}
-
-bool UsesRegisteredServer()
-{
-    return std::getenv("VRK_REGISTERED_SERVER") != nullptr;
-}
-
-// Both methods, early- and late-bound, as one line of results.
-std::string Ask(IVRKsolutionAuthenticator1* object)
-{
-    std::ostringstream answers;
+    std::wostringstream answers;
     UniqueBstr user = Bstr(L"alice");
     VARIANT_BOOL installed = 0x1234, valid = 0x1234;
-    answers << "IsInstalled " << HResultText(object->IsInstalled(&installed)) << " " << installed;
-    answers << "; Authenticate " << HResultText(object->Authenticate(nullptr, user.get(), &valid)) << " " << valid;
+    answers << std::hex << L"IsInstalled " << object->IsInstalled(&installed) << L" " << installed;
+    answers << L"; Authenticate " << object->Authenticate(nullptr, user.get(), &valid) << L" " << valid;
     for (const wchar_t* name : {L"IsInstalled", L"Authenticate"})
     {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
@@ -51,8 +39,8 @@ std::string Ask(IVRKsolutionAuthenticator1* object)
                             dispid == 2 ? std::vector<VARIANT*>{&domain, &userName} : std::vector<VARIANT*>{},
                             result.put(), &exception);
         UniqueBstr description(exception.bstrDescription), source(exception.bstrSource), help(exception.bstrHelpFile);
-        answers << "; Invoke(" << Ascii(name) << ") " << HResultText(hr) << " "
-                << (V_VT(&result) == VT_BOOL ? V_BOOL(&result) : -1) << " " << Ascii(description.get());
+        answers << L"; Invoke(" << name << L") " << hr << L" " << (V_VT(&result) == VT_BOOL ? V_BOOL(&result) : -1)
+                << L" " << (description ? description.get() : L"");
     }
     return answers.str();
 }
@@ -63,14 +51,14 @@ protected:
     void SetUp() override
     {
         ServerTest::SetUp();
-        if (!UsesRegisteredServer())
+        if (!kUsesRegisteredServer)
         {
             ASSERT_HR(S_OK, RegisterServerTypeLibrary());
         }
     }
     void TearDown() override
     {
-        if (!UsesRegisteredServer())
+        if (!kUsesRegisteredServer)
         {
             EXPECT_HR(S_OK, UnregisterServerTypeLibrary());
         }
@@ -80,7 +68,7 @@ protected:
     ComPtr<IVRKsolutionAuthenticator1> Create()
     {
         ComPtr<IVRKsolutionAuthenticator1> object;
-        EXPECT_HR(S_OK, UsesRegisteredServer()
+        EXPECT_HR(S_OK, kUsesRegisteredServer
                             ? ::CoCreateInstance(CLSID_VRKsolutionAuthenticator, nullptr, CLSCTX_INPROC_SERVER,
                                                  IID_IVRKsolutionAuthenticator1, object.PutVoid())
                             : m_dll.CreateAuthenticator(object));
@@ -88,82 +76,74 @@ protected:
     }
 };
 
-// Made in a single-threaded apartment of its own thread, which pumps messages while this test's
-// thread, in the multithreaded apartment, calls through the marshaled pointer.
-TEST_F(ApartmentTest, StaObjectCalledFromTheMta_AnswersAsAtHome)
+// One thread makes the object in its apartment and hands it over; a thread of the other kind of
+// apartment takes it and asks again. The maker waits, pumping messages as an STA must, until the
+// other one is done, and only then lets go of its object.
+TEST_F(ApartmentTest, PassedToAnotherApartment_ByStreamOrGlobalTable_AnswersAsAtHome)
 {
-    std::string home, away;
-    IStream* stream = nullptr;
-    Veyrak::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread owner(
-        [&]
-        {
-            ComApartment apartment(COINIT_APARTMENTTHREADED);
-            ComPtr<IVRKsolutionAuthenticator1> object = Create();
-            if (object)
-            {
-                home = Ask(object.Get());
-                EXPECT_HR(S_OK, ::CoMarshalInterThreadInterfaceInStream(IID_IVRKsolutionAuthenticator1, object.Get(),
-                                                                        &stream));
-            }
-            ::SetEvent(ready.get());
-            DWORD index = 0;
-            HANDLE handles[] = {done.get()};
-            EXPECT_HR(S_OK, ::CoWaitForMultipleHandles(0, kWaitMilliseconds, 1, handles, &index));
-        });
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ready.get(), kWaitMilliseconds));
-    if (stream)
+    const struct
     {
-        ComPtr<IVRKsolutionAuthenticator1> proxy;
-        EXPECT_HR(S_OK, ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1, proxy.PutVoid()));
-        if (proxy)
-            away = Ask(proxy.Get());
-    }
-    ::SetEvent(done.get());
-    owner.join();
-    EXPECT_NE("", home);
-    EXPECT_EQ(home, away);
-}
-
-// Made in this test's multithreaded apartment; a thread of a single-threaded apartment gets it
-// through a stream or through the global interface table.
-TEST_F(ApartmentTest, MtaObjectCalledFromAnSta_ThroughAStreamOrTheGlobalTable_AnswersAsAtHome)
-{
-    ComPtr<IVRKsolutionAuthenticator1> object = Create();
-    ASSERT_TRUE(object);
-    const std::string home = Ask(object.Get());
+        const char* label;
+        DWORD home, away;
+        bool throughTable;
+    } handovers[] = {{"STA to MTA by stream", COINIT_APARTMENTTHREADED, COINIT_MULTITHREADED, false},
+                     {"MTA to STA by stream", COINIT_MULTITHREADED, COINIT_APARTMENTTHREADED, false},
+                     {"MTA to STA through the global table", COINIT_MULTITHREADED, COINIT_APARTMENTTHREADED, true}};
     ComPtr<IGlobalInterfaceTable> table;
     ASSERT_HR(S_OK, ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                                        IID_IGlobalInterfaceTable, table.PutVoid()));
-    for (bool throughTable : {false, true})
+    for (const auto& handover : handovers)
     {
-        SCOPED_TRACE(throughTable ? "global interface table" : "stream");
+        SCOPED_TRACE(handover.label);
+        std::wstring home, away;
         IStream* stream = nullptr;
         DWORD cookie = 0;
-        if (throughTable)
-            ASSERT_HR(S_OK, table->RegisterInterfaceInGlobal(object.Get(), IID_IVRKsolutionAuthenticator1, &cookie));
-        else
-            ASSERT_HR(S_OK,
-                      ::CoMarshalInterThreadInterfaceInStream(IID_IVRKsolutionAuthenticator1, object.Get(), &stream));
-        std::string away;
+        Veyrak::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+            done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread owner(
+            [&]
+            {
+                ComApartment apartment(handover.home);
+                ComPtr<IVRKsolutionAuthenticator1> object = Create();
+                if (object)
+                {
+                    home = Ask(object.Get());
+                    EXPECT_HR(S_OK, handover.throughTable ? table->RegisterInterfaceInGlobal(
+                                                                object.Get(), IID_IVRKsolutionAuthenticator1, &cookie)
+                                                          : ::CoMarshalInterThreadInterfaceInStream(
+                                                                IID_IVRKsolutionAuthenticator1, object.Get(), &stream));
+                }
+                ::SetEvent(ready.get());
+                DWORD index = 0;
+                HANDLE handles[] = {done.get()};
+                EXPECT_HR(S_OK, ::CoWaitForMultipleHandles(0, kWaitMilliseconds, 1, handles, &index));
+                if (cookie)
+                {
+                    EXPECT_HR(S_OK, table->RevokeInterfaceFromGlobal(cookie));
+                }
+            });
         std::thread caller(
             [&]
             {
-                ComApartment apartment(COINIT_APARTMENTTHREADED);
+                ComApartment apartment(handover.away);
                 ComPtr<IVRKsolutionAuthenticator1> proxy;
-                EXPECT_HR(S_OK, throughTable ? table->GetInterfaceFromGlobal(cookie, IID_IVRKsolutionAuthenticator1,
-                                                                             proxy.PutVoid())
-                                             : ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1,
-                                                                                proxy.PutVoid()));
+                EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ready.get(), kWaitMilliseconds));
+                if (stream || cookie)
+                {
+                    EXPECT_HR(S_OK, handover.throughTable
+                                        ? table->GetInterfaceFromGlobal(cookie, IID_IVRKsolutionAuthenticator1,
+                                                                        proxy.PutVoid())
+                                        : ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1,
+                                                                           proxy.PutVoid()));
+                }
                 if (proxy)
                     away = Ask(proxy.Get());
+                proxy.Reset();
+                ::SetEvent(done.get());
             });
         caller.join();
-        if (throughTable)
-        {
-            EXPECT_HR(S_OK, table->RevokeInterfaceFromGlobal(cookie));
-        }
+        owner.join();
+        EXPECT_NE(L"", home);
         EXPECT_EQ(home, away);
     }
 }
@@ -173,11 +153,11 @@ TEST_F(ApartmentTest, MtaObjectCalledFromAnSta_ThroughAStreamOrTheGlobalTable_An
 // so that a count changed without an interlocked operation loses an update within the run.
 TEST_F(ApartmentTest, OneObjectSharedByManyMtaThreads_CountAndUnloadExactAtTheEnd)
 {
-    if (UsesRegisteredServer())
+    if (kUsesRegisteredServer)
         GTEST_SKIP() << "the module's lock is the loaded DLL's own";
     ComPtr<IVRKsolutionAuthenticator1> object = Create();
     ASSERT_TRUE(object);
-    const std::string home = Ask(object.Get());
+    const std::wstring home = Ask(object.Get());
     std::atomic<int> waiting{8}, differing{0};
     std::vector<std::thread> threads;
     for (int thread = 0; thread < 8; ++thread)
@@ -199,8 +179,7 @@ TEST_F(ApartmentTest, OneObjectSharedByManyMtaThreads_CountAndUnloadExactAtTheEn
         thread.join();
     EXPECT_EQ(0, differing.load());
     EXPECT_EQ(1u, ReferenceCount(object.Get()));
-    object.Reset();
-    // TearDown checks that the module can unload.
+    object.Reset(); // TearDown checks that the module can unload.
 }
 
 } // namespace

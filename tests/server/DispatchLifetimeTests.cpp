@@ -4,7 +4,6 @@
 #include "support/ServerTest.h"
 
 #include <atomic>
-#include <optional>
 #include <thread>
 
 namespace VrkTest
@@ -102,7 +101,6 @@ TEST_F(DispatchConcurrencyTest, FirstCallsFromManyThreads_LoadOneTypeInformation
         ComPtr<IClassFactory> factory;
         ASSERT_HR(S_OK, m_dll.GetFactory(factory));
         // Each thread's first call (GetIDsOfNames, Invoke or GetTypeInfo), then the type information it sees.
-        std::vector<std::optional<Dispatched>> outcomes(kThreadCount);
         std::vector<ComPtr<ITypeInfo>> seen(kThreadCount);
         std::atomic<int> ready{0};
         std::vector<std::thread> threads;
@@ -110,28 +108,23 @@ TEST_F(DispatchConcurrencyTest, FirstCallsFromManyThreads_LoadOneTypeInformation
             threads.emplace_back(
                 [&, index]
                 {
+                    SCOPED_TRACE(testing::Message() << "thread " << index);
                     ComApartment apartment(COINIT_MULTITHREADED);
                     ComPtr<IDispatch> object;
                     const HRESULT created = factory->CreateInstance(nullptr, IID_IDispatch, object.PutVoid());
                     for (++ready; ready.load() < kThreadCount;)
                         std::this_thread::yield();
-                    if (FAILED(created))
-                        return;
-                    outcomes[index].emplace(object.Get(), static_cast<Call>(index % 3));
+                    ASSERT_HR(S_OK, created);
+                    const Dispatched first(object.Get(), static_cast<Call>(index % 3));
                     object->GetTypeInfo(0, LOCALE_NEUTRAL, seen[index].Put());
+                    first.ExpectOwnOutputOnly(S_OK);
+                    EXPECT_TRUE(!first.typeInfo || first.typeInfo.Get() == seen[index].Get());
                 });
         for (std::thread& thread : threads)
             thread.join();
-
         shared = seen[0];
-        for (int index = 0; index < kThreadCount; ++index)
-        {
-            SCOPED_TRACE(testing::Message() << "thread " << index);
-            ASSERT_TRUE(outcomes[index]) << "creation failed";
-            outcomes[index]->ExpectOwnOutputOnly(S_OK);
-            EXPECT_EQ(shared.Get(), seen[index].Get());
-            EXPECT_TRUE(!outcomes[index]->typeInfo || outcomes[index]->typeInfo.Get() == shared.Get());
-        }
+        for (const ComPtr<ITypeInfo>& info : seen)
+            EXPECT_EQ(shared.Get(), info.Get());
     }
     ASSERT_TRUE(shared);
 

@@ -43,23 +43,21 @@ TEST_F(FrameTest, BadRequests_FailWithEPointerOrTheirErrorAndTheTargetNull)
     EXPECT_EQ(1, outer->count);
 }
 
-TEST_F(FrameTest, GetClassObject_GivesOneCachedFactoryForIClassFactoryAndIUnknown)
-{
-    ComPtr<IClassFactory> first, second;
-    ComPtr<IUnknown> identity;
-    ASSERT_HR(S_OK, m_dll.GetFactory(first));
-    ASSERT_HR(S_OK, m_dll.GetFactory(second));
-    ASSERT_HR(S_OK, m_dll.GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IUnknown, identity.PutVoid()));
-    EXPECT_EQ(first.Get(), second.Get());
-    EXPECT_EQ(static_cast<IUnknown*>(first.Get()), identity.Get());
-    EXPECT_EQ(4u, ReferenceCount(first.Get())) << "the cache's reference plus our three";
-}
-
-TEST_F(FrameTest, CanUnloadNow_FollowsOutsideFactoryReferencesServerLocksAndObjects)
+// The factory is made once and cached, for IClassFactory and IUnknown alike; its outside
+// references, server locks and objects each keep the module.
+TEST_F(FrameTest, CanUnloadNow_FollowsOutsideReferencesOfTheCachedFactoryServerLocksAndObjects)
 {
     EXPECT_HR(S_OK, m_dll.CanUnloadNow());
-    ComPtr<IClassFactory> factory;
+    ComPtr<IClassFactory> factory, again;
+    ComPtr<IUnknown> identity;
     ASSERT_HR(S_OK, m_dll.GetFactory(factory));
+    ASSERT_HR(S_OK, m_dll.GetFactory(again));
+    ASSERT_HR(S_OK, m_dll.GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IUnknown, identity.PutVoid()));
+    EXPECT_EQ(factory.Get(), again.Get());
+    EXPECT_EQ(static_cast<IUnknown*>(factory.Get()), identity.Get());
+    EXPECT_EQ(4u, ReferenceCount(factory.Get())) << "the cache's reference plus our three";
+    again.Reset();
+    identity.Reset();
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow());
     EXPECT_HR(S_OK, factory->LockServer(TRUE));
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow()) << "a lock added to the factory's own";

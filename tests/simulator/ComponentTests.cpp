@@ -24,7 +24,7 @@ protected:
     template <typename Interface> ComPtr<Interface> Create(REFCLSID clsid, REFIID iid, HRESULT expected = S_OK)
     {
         ComPtr<Interface> object;
-        EXPECT_HR(expected, m_dll.Create(clsid, iid, object.PutVoid()));
+        EXPECT_HR(expected, m_dll.Create(clsid, nullptr, iid, object.PutVoid()));
         return object;
     }
     ComPtr<IPrimaryUserApp3> NewApplication()
@@ -36,33 +36,18 @@ protected:
         EXPECT_HR(S_OK, unknown ? unknown.QueryInterface(IID_IPrimaryUserApp3, application) : E_POINTER);
         return application;
     }
-
-    SimulatorDll m_dll;
 };
 
 } // namespace
 
-TEST_F(ComponentTest, Interfaces_AreThoseOfEachClassAndTheApplicationHasIDispatchWithoutTypeInformation)
+// Each class answers its own interfaces only.
+TEST_F(ComponentTest, Classes_AnswerTheirOwnInterfaces_CreateUserHandleChecksItsArguments)
 {
     void* object = reinterpret_cast<void*>(0xdeadbeef);
     EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(IID_IPrimaryUserApp3, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
     Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_IHandleManager, E_NOINTERFACE);
     Create<IUnknown>(CLSID_VeyrakHandleManager, IID_IDispatch, E_NOINTERFACE);
-
-    ComPtr<IPrimaryUserApp3> application = NewApplication();
-    ComPtr<IDispatch> dispatch;
-    ASSERT_HR(S_OK, application ? application.QueryInterface(IID_IDispatch, dispatch) : E_UNEXPECTED);
-    UINT count = 0xdeadbeef;
-    EXPECT_HR(S_OK, dispatch->GetTypeInfoCount(&count));
-    EXPECT_EQ(0u, count);
-    UniqueBstr name;
-    EXPECT_HR(S_OK, application->GetApplicationName(name.put()));
-    EXPECT_STREQ(L"VRKsolution Simulator", name.get());
-}
-
-TEST_F(ComponentTest, CreateUserHandle_ChecksItsArgumentsAndEncodesANullDomainAsEmpty)
-{
     auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
     ASSERT_TRUE(manager);
     const std::wstring longest(99999, L'n'), tooLong = longest + L"n";
@@ -83,6 +68,7 @@ TEST_F(ComponentTest, CreateUserHandle_ChecksItsArgumentsAndEncodesANullDomainAs
     }
 }
 
+// The application also answers IDispatch, without type information, and its name.
 TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalformedHandle)
 {
     AddUser("CORP", "anna", 1);
@@ -93,6 +79,14 @@ TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalfor
     auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
     ComPtr<IPrimaryUserApp3> application = NewApplication();
     ASSERT_TRUE(manager && application);
+    ComPtr<IDispatch> dispatch;
+    UINT count = 0xdeadbeef;
+    UniqueBstr name;
+    ASSERT_HR(S_OK, application.QueryInterface(IID_IDispatch, dispatch));
+    EXPECT_HR(S_OK, dispatch->GetTypeInfoCount(&count));
+    EXPECT_EQ(0u, count);
+    EXPECT_HR(S_OK, application->GetApplicationName(name.put()));
+    EXPECT_STREQ(L"VRKsolution Simulator", name.get());
     const struct
     {
         const wchar_t* domain;
@@ -158,7 +152,7 @@ TEST_F(ComponentTest, RehearsedFaults_FailTheirOperationAtEveryCallWhileSet)
     for (const auto& row : rows)
     {
         SCOPED_TRACE(::testing::Message() << row.operation << " " << HResultText(row.fault) << " type " << row.type);
-        ClearFaults();
+        DeleteTree(HKEY_LOCAL_MACHINE, SettingsKey("Faults"));
         WriteValue(HKEY_LOCAL_MACHINE, SettingsKey("Faults"), row.operation, row.type, &row.fault, sizeof row.fault);
         EXPECT_EQ(row.results[0] == S_OK,
                   bool(Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_ISingleSignOn, row.results[0])));

@@ -25,8 +25,6 @@ protected:
                       ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32", "ThreadingModel"));
         }
     }
-
-    SimulatorDll m_dll;
 };
 
 } // namespace

@@ -5,7 +5,8 @@
 
 using namespace Veyrak::Simulator;
 
-TEST(UserHandleTest, RoundTrip_GivesTheDocumentedFormAndKeepsAnyCharacterOfEitherName)
+// Decoding takes back any two names whole, and refuses anything but the exact form.
+TEST(UserHandleTest, RoundTripKeepsAnyCharacterOfEitherName_DecodeRefusesAnythingButTheExactForm)
 {
     EXPECT_EQ(L"VRKH1:4:CORP:4:anna", EncodeUserHandle(L"CORP", L"anna"));
     EXPECT_EQ(L"VRKH1:0::3:bob", EncodeUserHandle(L"", L"bob"));
@@ -24,10 +25,6 @@ TEST(UserHandleTest, RoundTrip_GivesTheDocumentedFormAndKeepsAnyCharacterOfEithe
         EXPECT_EQ(domain, decodedDomain);
         EXPECT_EQ(user, decodedUser);
     }
-}
-
-TEST(UserHandleTest, Decode_RefusesAnythingButTheExactForm)
-{
     for (const wchar_t* handle : {
              L"", L"VRKH1:", L"VRKH2:4:CORP:4:anna", L"vrkh1:4:CORP:4:anna",
              L"VRKH1:4:CORP:4:ann",   // user shorter than announced

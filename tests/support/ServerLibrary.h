@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Common/Utility/ComPtr.h"
+#include "Common/Utility/Result.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -16,25 +17,49 @@ namespace VrkTest
 {
 
 // The directory of the running program (where the DLLs lie too), with a trailing backslash.
-std::string ProgramDirectory();
+inline std::string ProgramDirectory()
+{
+    char path[MAX_PATH] = {};
+    const std::string program(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return program.substr(0, program.find_last_of("\\/") + 1);
+}
 
 class ServerLibrary
 {
 public:
     // Loads the DLL (vrksolauth.dll unless named, relative to the program's directory).
-    explicit ServerLibrary(const char* fileName = "vrksolauth.dll");
+    explicit ServerLibrary(const char* fileName = "vrksolauth.dll")
+        : m_module(::LoadLibraryA((ProgramDirectory() + fileName).c_str()))
+    {
+        m_getClassObject = Export<GetClassObjectFunction>("DllGetClassObject");
+        m_canUnloadNow = Export<ParameterlessExport>("DllCanUnloadNow");
+        m_registerServer = Export<ParameterlessExport>("DllRegisterServer");
+        m_unregisterServer = Export<ParameterlessExport>("DllUnregisterServer");
+        const bool complete = m_getClassObject && m_canUnloadNow && m_registerServer && m_unregisterServer;
+        m_result = !m_module ? Veyrak::LastErrorResult() : complete ? S_OK : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    }
     ServerLibrary(const ServerLibrary&) = delete;
     ServerLibrary& operator=(const ServerLibrary&) = delete;
-    ~ServerLibrary();
+    ~ServerLibrary() { Unload(); }
 
     // S_OK when the DLL and its four exports were found; otherwise why not.
     HRESULT Result() const { return m_result; }
     bool Loaded() const { return m_module != nullptr; }
     // FreeLibrary; every export fails with E_UNEXPECTED afterwards, as it does when one is missing.
-    void Unload();
-    HMODULE Module() const { return m_module; }
+    void Unload()
+    {
+        if (m_module)
+            ::FreeLibrary(m_module);
+        m_module = nullptr;
+        m_getClassObject = nullptr;
+        m_canUnloadNow = m_registerServer = m_unregisterServer = nullptr;
+    }
     // The DLL's full path as the platform reports it.
-    std::string Path() const;
+    std::string Path() const
+    {
+        char path[MAX_PATH] = {};
+        return std::string(path, m_module ? ::GetModuleFileNameA(m_module, path, MAX_PATH) : 0);
+    }
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
     {
@@ -44,8 +69,17 @@ public:
     {
         return GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IClassFactory, factory.PutVoid());
     }
-    // Creates an authenticator through the class factory, which is released again.
-    HRESULT CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const;
+    // Creates an object of the class through its factory, which is released again.
+    HRESULT Create(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object) const
+    {
+        Veyrak::ComPtr<IClassFactory> factory;
+        const HRESULT result = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+        return FAILED(result) ? result : factory->CreateInstance(outer, iid, object);
+    }
+    HRESULT CreateAuthenticator(IUnknown* outer, REFIID iid, void** object) const
+    {
+        return Create(CLSID_VRKsolutionAuthenticator, outer, iid, object);
+    }
     // A standalone authenticator, asked for its dual interface.
     HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
     {
@@ -59,6 +93,11 @@ private:
     using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using ParameterlessExport = HRESULT(STDAPICALLTYPE*)();
     static HRESULT Call(ParameterlessExport function) { return function ? function() : E_UNEXPECTED; }
+    template <typename Function> Function Export(const char* name) const
+    {
+        return m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(m_module, name)))
+                        : nullptr;
+    }
 
     HRESULT m_result = E_FAIL;
     HMODULE m_module = nullptr;

@@ -5,7 +5,6 @@
 
 #include "Common/Utility/ComPtr.h"
 #include "Common/Utility/UniqueResource.h"
-#include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
 #include "vrksolauth.h"
@@ -16,16 +15,9 @@
 namespace VrkTest
 {
 
-using Veyrak::ComPtr;
-using Veyrak::UniqueBstr;
 using Variant = Veyrak::UniqueVariant;
 
 const DISPID kPoisonDispid = static_cast<DISPID>(0xdeadbeef);
-
-inline UniqueBstr Bstr(const wchar_t* text)
-{
-    return UniqueBstr(::SysAllocString(text));
-}
 
 // A controlling object, made with new. It answers IUnknown itself and hands every other request to
 // its inner object's non-delegating IUnknown, but the one interface it refuses; it counts queries and

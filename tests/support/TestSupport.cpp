@@ -101,24 +101,8 @@ bool KeyExists(HKEY root, const std::string& path)
 
 void DeleteTree(HKEY root, const std::string& path)
 {
-    Veyrak::UniqueHkey key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-        return;
-    // Deepest first; a child that cannot be enumerated or deleted ends the walk rather than
-    // being found again and again.
-    char name[MAX_PATH];
-    for (;;)
-    {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        const std::string child = path + "\\" + name;
-        DeleteTree(root, child);
-        if (KeyExists(root, child))
-            break;
-    }
-    key.reset();
-    ::RegDeleteKeyA(root, path.c_str());
+    ::RegDeleteTreeA(root, path.c_str());
+    ::RegDeleteKeyA(root, path.c_str()); // in case the platform's tree deletion keeps the key itself
 }
 
 void CreateKey(HKEY root, const std::string& path)
@@ -130,17 +114,8 @@ void CreateKey(HKEY root, const std::string& path)
 
 std::string ReadString(HKEY root, const std::string& path, const std::string& name)
 {
-    Veyrak::UniqueHkey key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return "<missing>";
-    std::vector<char> data(4096);
-    DWORD size = static_cast<DWORD>(data.size());
-    DWORD type = 0;
-    LONG status = ::RegQueryValueExA(key.get(), name.empty() ? nullptr : name.c_str(), nullptr, &type,
-                                     reinterpret_cast<BYTE*>(data.data()), &size);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return "<missing>";
-    return std::string(data.data());
+    const auto [type, bytes] = ReadRawValue(root, path, name);
+    return type == REG_SZ ? bytes.c_str() : "<missing>";
 }
 
 std::pair<DWORD, std::string> ReadRawValue(HKEY root, const std::string& path, const std::string& name)

@@ -16,8 +16,14 @@
 #include <string>
 #include <utility>
 
+#define EXPECT_HR(expected, actual) EXPECT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
+#define ASSERT_HR(expected, actual) ASSERT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
+
 namespace VrkTest
 {
+
+using Veyrak::ComPtr;
+using Veyrak::UniqueBstr;
 
 // The platform that this test program and the DLLs beside it were built for: a type
 // library's SYSKIND and its registration subkey name it, and a table slot is one pointer.
@@ -104,7 +110,21 @@ inline std::wstring Widen(const std::string& text)
     return Veyrak::WidenAnsi(text.c_str());
 }
 
-} // namespace VrkTest
+// A BSTR copy of the text; null for null.
+inline UniqueBstr Bstr(const wchar_t* text)
+{
+    return UniqueBstr(text ? ::SysAllocString(text) : nullptr);
+}
 
-#define EXPECT_HR(expected, actual) EXPECT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
-#define ASSERT_HR(expected, actual) ASSERT_PRED_FORMAT2(::VrkTest::HResultEquals, expected, actual)
+// A test's view of a server DLL through its exports; a DLL that cannot be loaded, or lacks an
+// export, fails the test that loads it.
+class ServerDll : public ServerLibrary
+{
+public:
+    explicit ServerDll(const char* fileName = "vrksolauth.dll") : ServerLibrary(fileName)
+    {
+        EXPECT_HR(S_OK, Result()) << "cannot load " << ProgramDirectory() << fileName << " with its exports";
+    }
+};
+
+} // namespace VrkTest

@@ -6,7 +6,6 @@
 #include "Common/Utility/VRKLegacyException.h"
 #include "registrar/Registrar.h"
 #include "registrar/ScriptParser.h"
-#include "support/ServerDll.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
