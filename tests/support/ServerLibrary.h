@@ -45,6 +45,7 @@ public:
     // S_OK when the DLL and its four exports were found; otherwise why not.
     HRESULT Result() const { return m_result; }
     bool Loaded() const { return m_module != nullptr; }
+    HMODULE Module() const { return m_module; } // for callers that take an export themselves
     // FreeLibrary; every export fails with E_UNEXPECTED afterwards, as it does when one is missing.
     void Unload()
     {
