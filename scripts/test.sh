@@ -43,6 +43,10 @@ for entry in "${running[@]}"; do
     tree=$build/$arch
     if wait "${entry#*:}"; then
         outcome="$arch: every test passed ($(ctest --test-dir "$tree" -N | sed -n 's/^Total Tests: //p') tests)"
+        # The tests that need both architectures (side by side, the surrogate) skip themselves
+        # where 32-bit programs cannot run: said in the same line.
+        skipped=$(sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*Skipped.*$/\1/p' "$tree/suite.log" | paste -sd ' ' -)
+        [ -z "$skipped" ] || outcome="${outcome%)}; skipped: $skipped, since ${cannot_run_reason:-it could not run})"
     else
         outcome="$arch: FAILED (see above)"
         failed=1
