@@ -98,3 +98,29 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     EXPECT_FALSE(TypeLibraryRegistered());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
+
+// A copy two 130-character folders deep has its module name cut at MAX_PATH: both exports must
+// refuse it rather than write the cut path over the working registration.
+TEST_F(RegistrationTest, CopyInAFolderOf260CharactersOrMore_RefusesBothExportsAndWritesNothing)
+{
+    ASSERT_HR(S_OK, m_dll.RegisterServer());
+    const std::multiset<std::string> registered = RegistryTree(HKEY_CLASSES_ROOT, kClassKey);
+    const std::wstring folder = L"\\\\?\\" + Widen(ProgramDirectory()) + std::wstring(130, L'n'),
+                       nested = folder + L"\\" + std::wstring(130, L'n'), copy = nested + L"\\vrksolauth.dll";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CreateDirectoryW(nested.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(Widen(m_dll.Path()).c_str(), copy.c_str(), FALSE));
+    const HMODULE module = ::LoadLibraryW(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer"})
+    {
+        const auto function =
+            reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+        EXPECT_HR(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), function ? function() : S_OK) << name;
+        EXPECT_EQ(registered, RegistryTree(HKEY_CLASSES_ROOT, kClassKey)) << name;
+    }
+    ::FreeLibrary(module);
+    ::DeleteFileW(copy.c_str());
+    for (const std::wstring& made : {nested, folder})
+        ::RemoveDirectoryW(made.c_str());
+}
