@@ -1,10 +1,8 @@
-// Tests of the authenticator used from other apartments and threads than the one that made it:
-// passed STA to MTA, MTA to STA and through the global interface table, its two methods answer
-// there, early- and late-bound, as they answer at home; and one object serves many threads of
-// the multithreaded apartment at once. Marshaling the dual interface needs its registration
-// (the Interface key that RegisterTypeLib writes): with VRK_REGISTERED_SERVER set, the object
-// comes from the machine's registration by ProgID and the test registers nothing itself, so that
-// the side-by-side tests check what regsvr32 and the packages leave behind.
+// The authenticator used from other apartments and threads than its maker's: passed STA to MTA,
+// MTA to STA and through the global interface table, both methods answer there, early- and
+// late-bound, as at home; and one object serves many MTA threads at once. Marshaling needs the
+// Interface key that RegisterTypeLib writes: with VRK_REGISTERED_SERVER set the object comes from
+// the machine's registration and nothing is registered here (tests/clients/run-side-by-side.sh).
 #include "support/ServerTest.h"
 
 #include <cstdlib>
@@ -23,21 +21,21 @@ const bool kUsesRegisteredServer = std::getenv("VRK_REGISTERED_SERVER") != nullp
 std::wstring Ask(IVRKsolutionAuthenticator1* object)
 {
     std::wostringstream answers;
-    UniqueBstr user = Bstr(L"alice");
+    Variant domain(L"CORP"), user(L"alice");
     VARIANT_BOOL installed = 0x1234, valid = 0x1234;
     answers << std::hex << L"IsInstalled " << object->IsInstalled(&installed) << L" " << installed;
-    answers << L"; Authenticate " << object->Authenticate(nullptr, user.get(), &valid) << L" " << valid;
+    answers << L"; Authenticate " << object->Authenticate(nullptr, V_BSTR(&user), &valid) << L" " << valid;
     for (const wchar_t* name : {L"IsInstalled", L"Authenticate"})
     {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         DISPID dispid = kPoisonDispid;
-        Variant domain(L"CORP"), userName(L"alice"), result;
+        Variant result;
         EXCEPINFO exception = {};
         HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
         if (SUCCEEDED(hr))
             hr = InvokeWith(object, dispid,
-                            dispid == 2 ? std::vector<VARIANT*>{&domain, &userName} : std::vector<VARIANT*>{},
-                            result.put(), &exception);
+                            dispid == 2 ? std::vector<VARIANT*>{&domain, &user} : std::vector<VARIANT*>{}, result.put(),
+                            &exception);
         UniqueBstr description(exception.bstrDescription), source(exception.bstrSource), help(exception.bstrHelpFile);
         answers << L"; Invoke(" << name << L") " << hr << L" " << (V_VT(&result) == VT_BOOL ? V_BOOL(&result) : -1)
                 << L" " << (description ? description.get() : L"");
@@ -51,17 +49,11 @@ protected:
     void SetUp() override
     {
         ServerTest::SetUp();
-        if (!kUsesRegisteredServer)
-        {
-            ASSERT_HR(S_OK, RegisterServerTypeLibrary());
-        }
+        ASSERT_HR(S_OK, kUsesRegisteredServer ? S_OK : RegisterServerTypeLibrary());
     }
     void TearDown() override
     {
-        if (!kUsesRegisteredServer)
-        {
-            EXPECT_HR(S_OK, UnregisterServerTypeLibrary());
-        }
+        EXPECT_HR(S_OK, kUsesRegisteredServer ? S_OK : UnregisterServerTypeLibrary());
         ServerTest::TearDown();
     }
 
@@ -117,10 +109,7 @@ TEST_F(ApartmentTest, PassedToAnotherApartment_ByStreamOrGlobalTable_AnswersAsAt
                 DWORD index = 0;
                 HANDLE handles[] = {done.get()};
                 EXPECT_HR(S_OK, ::CoWaitForMultipleHandles(0, kWaitMilliseconds, 1, handles, &index));
-                if (cookie)
-                {
-                    EXPECT_HR(S_OK, table->RevokeInterfaceFromGlobal(cookie));
-                }
+                EXPECT_HR(S_OK, cookie ? table->RevokeInterfaceFromGlobal(cookie) : S_OK);
             });
         std::thread caller(
             [&]
@@ -128,14 +117,11 @@ TEST_F(ApartmentTest, PassedToAnotherApartment_ByStreamOrGlobalTable_AnswersAsAt
                 ComApartment apartment(handover.away);
                 ComPtr<IVRKsolutionAuthenticator1> proxy;
                 EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ready.get(), kWaitMilliseconds));
-                if (stream || cookie)
-                {
-                    EXPECT_HR(S_OK, handover.throughTable
-                                        ? table->GetInterfaceFromGlobal(cookie, IID_IVRKsolutionAuthenticator1,
-                                                                        proxy.PutVoid())
-                                        : ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1,
-                                                                           proxy.PutVoid()));
-                }
+                EXPECT_HR(S_OK, cookie   ? table->GetInterfaceFromGlobal(cookie, IID_IVRKsolutionAuthenticator1,
+                                                                         proxy.PutVoid())
+                                : stream ? ::CoGetInterfaceAndReleaseStream(stream, IID_IVRKsolutionAuthenticator1,
+                                                                            proxy.PutVoid())
+                                         : E_FAIL); // E_FAIL: the maker handed nothing over
                 if (proxy)
                     away = Ask(proxy.Get());
                 proxy.Reset();

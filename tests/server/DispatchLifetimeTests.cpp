@@ -1,13 +1,13 @@
 // DispatchLifetimeTests.cpp: when the type information is loaded and released. Without a
 // registered type library every dispatch call fails and the next one tries again; many
-// threads' first calls load it once; unloading the DLL releases it and a fresh load works.
+// threads' first calls load it once; unloading the DLL releases it.
 #include "support/ServerTest.h"
 
 #include <atomic>
 #include <thread>
 
-namespace VrkTest
-{
+using namespace VrkTest;
+
 namespace
 {
 
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(FirstCall, UnregisteredLibraryTest, ::testing::Values(k
 
 using DispatchConcurrencyTest = RegisteredServerTest;
 
-TEST_F(DispatchConcurrencyTest, FirstCallsFromManyThreads_LoadOneTypeInformation_ReleasedAtUnloadAndLoadedAgain)
+TEST_F(DispatchConcurrencyTest, FirstCallsFromManyThreads_LoadOneTypeInformation_ReleasedAtUnload)
 {
     constexpr int kThreadCount = 24;
     m_object.Reset();
@@ -133,13 +133,6 @@ TEST_F(DispatchConcurrencyTest, FirstCallsFromManyThreads_LoadOneTypeInformation
     m_dll.Unload();
     ASSERT_EQ(nullptr, ::GetModuleHandleA("vrksolauth.dll")) << "the DLL stayed loaded";
     EXPECT_EQ(1u, ReferenceCount(shared.Get())) << "the server's reference went with it";
-    shared.Reset();
-
-    ServerDll reloaded;
-    ComPtr<IDispatch> object;
-    ASSERT_HR(S_OK, reloaded.CreateAuthenticator(nullptr, IID_IDispatch, object.PutVoid()));
-    Dispatched(object.Get(), kInvoke).ExpectOwnOutputOnly(S_OK);
 }
 
 } // namespace
-} // namespace VrkTest

@@ -29,11 +29,11 @@ TEST_F(FrameTest, BadRequests_FailWithEPointerOrTheirErrorAndTheTargetNull)
     ASSERT_HR(S_OK, m_dll.GetFactory(factory));
     ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, object.PutVoid()));
     ComPtr<Outer> outer = ComPtr<Outer>::Attach(new Outer);
-    const CLSID& clsid = CLSID_VRKsolutionAuthenticator;
     ExpectBadRequest("unknown class", CLASS_E_CLASSNOTAVAILABLE,
                      [&](void** out) { return m_dll.GetClassObject(kOtherClass, IID_IClassFactory, out); });
     ExpectBadRequest("factory as IDispatch", E_NOINTERFACE,
-                     [&](void** out) { return m_dll.GetClassObject(clsid, IID_IDispatch, out); });
+                     [&](void** out)
+                     { return m_dll.GetClassObject(CLSID_VRKsolutionAuthenticator, IID_IDispatch, out); });
     ExpectBadRequest("aggregate asked for IDispatch", CLASS_E_NOAGGREGATION,
                      [&](void** out) { return factory->CreateInstance(outer.Get(), IID_IDispatch, out); });
     ExpectBadRequest("object as IClassFactory", E_NOINTERFACE,
@@ -76,26 +76,21 @@ TEST_F(FrameTest, CanUnloadNow_FollowsOutsideReferencesOfTheCachedFactoryServerL
     EXPECT_HR(S_FALSE, m_dll.CanUnloadNow());
 }
 
-TEST_F(FrameTest, Standalone_DualInterfaceIsTheIdentityEveryQueryCountsAndErrorInfoIsForTheDualOnly)
+TEST_F(FrameTest, Standalone_DualInterfaceIsTheIdentityAndErrorInfoIsForTheDualOnly)
 {
-    ComPtr<IUnknown> identity;
-    ASSERT_HR(S_OK, m_dll.CreateAuthenticator(nullptr, IID_IUnknown, identity.PutVoid()));
-    EXPECT_EQ(1u, ReferenceCount(identity.Get()));
-
+    ComPtr<IUnknown> identity, fromSupport;
     ComPtr<IDispatch> dispatch;
     ComPtr<IVRKsolutionAuthenticator1> dual;
     ComPtr<ISupportErrorInfo> support;
-    ComPtr<IUnknown> fromSupport;
+    ASSERT_HR(S_OK, m_dll.CreateAuthenticator(nullptr, IID_IUnknown, identity.PutVoid()));
     ASSERT_HR(S_OK, identity.QueryInterface(IID_IDispatch, dispatch));
     ASSERT_HR(S_OK, identity.QueryInterface(IID_IVRKsolutionAuthenticator1, dual));
     ASSERT_HR(S_OK, identity.QueryInterface(IID_ISupportErrorInfo, support));
+    ASSERT_HR(S_OK, support.QueryInterface(IID_IUnknown, fromSupport));
     EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(dispatch.Get()));
     EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(dual.Get()));
     EXPECT_NE(identity.Get(), static_cast<IUnknown*>(support.Get()));
-    EXPECT_EQ(4u, ReferenceCount(identity.Get()));
-    ASSERT_HR(S_OK, support.QueryInterface(IID_IUnknown, fromSupport));
     EXPECT_EQ(identity.Get(), fromSupport.Get());
-
     EXPECT_HR(S_OK, support->InterfaceSupportsErrorInfo(IID_IVRKsolutionAuthenticator1));
     EXPECT_HR(S_FALSE, support->InterfaceSupportsErrorInfo(IID_IDispatch));
 }

@@ -11,7 +11,8 @@ const std::string kClassId = "{5A486531-0201-43E0-BD81-D544BB08D0DC}", kClassKey
 const std::string kProgId = "Vrksolauth.VRKsolutionAuthenticator.1",
                   kIndependentProgId = "Vrksolauth.VRKsolutionAuthenticator";
 const std::string kClassName = "VRKsolutionAuthenticator Class";
-const std::string kLibraryKey = "TypeLib\\{2C21A4B6-C51A-4990-B440-B0841534F73A}\\1.0";
+const std::string kLibraryKey = "TypeLib\\{2C21A4B6-C51A-4990-B440-B0841534F73A}\\1.0",
+                  kLibraryFile = kLibraryKey + (sizeof(void*) == 8 ? "\\0\\win64" : "\\0\\win32");
 
 bool TypeLibraryRegistered()
 {
@@ -41,7 +42,6 @@ TEST_F(RegistrationTest, RegisterTwiceAndUnregisterTwice_WriteAndRemoveExactlyTh
     CreateKey(HKEY_CLASSES_ROOT, kClassKey + "\\Stray");
     ASSERT_HR(S_OK, m_dll.RegisterServer());
 
-    // Each key whole, as lines.
     const std::pair<std::string, std::multiset<std::string>> trees[] = {
         {kClassKey,
          {".:@=S:" + kClassName, "InprocServer32", "InprocServer32:@=S:" + m_dll.Path(),
@@ -54,7 +54,7 @@ TEST_F(RegistrationTest, RegisterTwiceAndUnregisterTwice_WriteAndRemoveExactlyTh
     };
     for (const auto& [key, tree] : trees)
         EXPECT_EQ(tree, RegistryTree(HKEY_CLASSES_ROOT, key)) << key;
-    EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
+    EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, kLibraryFile));
     EXPECT_TRUE(TypeLibraryRegistered());
 
     for (int round = 0; round < 2; ++round)
@@ -91,8 +91,7 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     ComApartment apartment;
     ServerDll dll("fallback.v1\\vrksolauth_without_typelib.dll");
     ASSERT_HR(S_OK, dll.RegisterServer());
-    EXPECT_EQ(folder + "vrksolauth_without_typelib.tlb",
-              ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\0\\" + kNativeTypeLibPlatform));
+    EXPECT_EQ(folder + "vrksolauth_without_typelib.tlb", ReadString(HKEY_CLASSES_ROOT, kLibraryFile));
     EXPECT_EQ(folder, ReadString(HKEY_CLASSES_ROOT, kLibraryKey + "\\HELPDIR"));
     EXPECT_TRUE(TypeLibraryRegistered());
     EXPECT_HR(S_OK, dll.UnregisterServer());
@@ -100,19 +99,28 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
-// The carried script keeps its CR LF line ends and tab indentation, whatever a checkout does.
-TEST(RegistrationScript, IsCarriedWithCrLfLineEndsAndTabs)
+// A copy two 130-character folders deep has its module name cut at MAX_PATH: both exports must
+// refuse it rather than write the cut path over the working registration.
+TEST_F(RegistrationTest, CopyInAFolderOf260CharactersOrMore_RefusesBothExportsAndWritesNothing)
 {
-    HMODULE module =
-        ::LoadLibraryExA((ProgramDirectory() + "vrksolauth.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC resource = module ? ::FindResourceA(module, MAKEINTRESOURCEA(101), "REGISTRY") : nullptr;
-    ASSERT_NE(nullptr, resource);
-    const std::string script(static_cast<const char*>(::LockResource(::LoadResource(module, resource))),
-                             ::SizeofResource(module, resource));
+    ASSERT_HR(S_OK, m_dll.RegisterServer());
+    const std::multiset<std::string> registered = RegistryTree(HKEY_CLASSES_ROOT, kClassKey);
+    const std::wstring folder = L"\\\\?\\" + Widen(ProgramDirectory()) + std::wstring(130, L'n'),
+                       nested = folder + L"\\" + std::wstring(130, L'n'), copy = nested + L"\\vrksolauth.dll";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CreateDirectoryW(nested.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(Widen(m_dll.Path()).c_str(), copy.c_str(), FALSE));
+    const HMODULE module = ::LoadLibraryW(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer"})
+    {
+        const auto function =
+            reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+        EXPECT_HR(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), function ? function() : S_OK) << name;
+        EXPECT_EQ(registered, RegistryTree(HKEY_CLASSES_ROOT, kClassKey)) << name;
+    }
     ::FreeLibrary(module);
-    EXPECT_EQ(0u, script.find("HKCR\r\n{\r\n\tVrksolauth.VRKsolutionAuthenticator.1 = s "));
-    EXPECT_NE(std::string::npos, script.find("\r\n\t\t\t\tval ThreadingModel = s 'Both'\r\n"));
-    EXPECT_EQ("\t}\r\n}\r\n", script.substr(script.size() - 7));
-    for (size_t at = script.find('\n'); at != std::string::npos; at = script.find('\n', at + 1))
-        ASSERT_EQ('\r', script[at - 1]) << "a line end without CR at byte " << at;
+    ::DeleteFileW(copy.c_str());
+    for (const std::wstring& made : {nested, folder})
+        ::RemoveDirectoryW(made.c_str());
 }

@@ -39,7 +39,8 @@ inline std::string SettingsKey(const std::string& child)
 // "Enabled" as given: any REG_DWORD other than 0 enables.
 inline void AddUser(const std::string& domain, const std::string& user, DWORD enabled)
 {
-    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey("Users\\" + domain + "\\" + user), "Enabled", enabled);
+    WriteValue(HKEY_LOCAL_MACHINE, SettingsKey("Users\\" + domain + "\\" + user), "Enabled", REG_DWORD, &enabled,
+               sizeof enabled);
 }
 
 } // namespace VrkTest

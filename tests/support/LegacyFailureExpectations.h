@@ -28,8 +28,7 @@ template <typename Exception, typename Action> std::optional<Exception> Caught(A
 
 struct LegacyFailure
 {
-    std::string message;
-    std::string throwSite;
+    std::string message, throwSite;
     Veyrak::SeverityLevel severity;
     int code;
 };

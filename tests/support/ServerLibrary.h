@@ -1,6 +1,5 @@
-// ServerLibrary.h: a COM server DLL from beside the running program, called through its
-// exports as a client that loads it itself (no registration needed). Tests and benchmarks
-// share it; it reports what went wrong and leaves the verdict to its caller.
+// ServerLibrary.h: a COM server DLL from beside the running program, called through its exports
+// (no registration needed), for tests and benchmarks: it reports failures, its caller judges them.
 #pragma once
 
 #include "Common/Utility/ComPtr.h"
@@ -31,11 +30,8 @@ public:
     explicit ServerLibrary(const char* fileName = "vrksolauth.dll")
         : m_module(::LoadLibraryA((ProgramDirectory() + fileName).c_str()))
     {
-        m_getClassObject = Export<GetClassObjectFunction>("DllGetClassObject");
-        m_canUnloadNow = Export<ParameterlessExport>("DllCanUnloadNow");
-        m_registerServer = Export<ParameterlessExport>("DllRegisterServer");
-        m_unregisterServer = Export<ParameterlessExport>("DllUnregisterServer");
-        const bool complete = m_getClassObject && m_canUnloadNow && m_registerServer && m_unregisterServer;
+        const bool complete = Export("DllGetClassObject") && Export("DllCanUnloadNow") && Export("DllRegisterServer") &&
+                              Export("DllUnregisterServer");
         m_result = !m_module ? Veyrak::LastErrorResult() : complete ? S_OK : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     }
     ServerLibrary(const ServerLibrary&) = delete;
@@ -52,10 +48,7 @@ public:
         if (m_module)
             ::FreeLibrary(m_module);
         m_module = nullptr;
-        m_getClassObject = nullptr;
-        m_canUnloadNow = m_registerServer = m_unregisterServer = nullptr;
     }
-    // The DLL's full path as the platform reports it.
     std::string Path() const
     {
         char path[MAX_PATH] = {};
@@ -64,7 +57,9 @@ public:
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
     {
-        return m_getClassObject ? m_getClassObject(clsid, iid, object) : E_UNEXPECTED;
+        const auto function =
+            reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(Export("DllGetClassObject"));
+        return function ? function(clsid, iid, object) : E_UNEXPECTED;
     }
     HRESULT GetFactory(Veyrak::ComPtr<IClassFactory>& factory) const
     {
@@ -81,31 +76,27 @@ public:
     {
         return Create(CLSID_VRKsolutionAuthenticator, outer, iid, object);
     }
-    // A standalone authenticator, asked for its dual interface.
     HRESULT CreateAuthenticator(Veyrak::ComPtr<IVRKsolutionAuthenticator1>& object) const
     {
         return CreateAuthenticator(nullptr, IID_IVRKsolutionAuthenticator1, object.PutVoid());
     }
-    HRESULT CanUnloadNow() const { return Call(m_canUnloadNow); }
-    HRESULT RegisterServer() const { return Call(m_registerServer); }
-    HRESULT UnregisterServer() const { return Call(m_unregisterServer); }
+    HRESULT CanUnloadNow() const { return Call("DllCanUnloadNow"); }
+    HRESULT RegisterServer() const { return Call("DllRegisterServer"); }
+    HRESULT UnregisterServer() const { return Call("DllUnregisterServer"); }
 
 private:
-    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    using ParameterlessExport = HRESULT(STDAPICALLTYPE*)();
-    static HRESULT Call(ParameterlessExport function) { return function ? function() : E_UNEXPECTED; }
-    template <typename Function> Function Export(const char* name) const
+    void* Export(const char* name) const
     {
-        return m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(m_module, name)))
-                        : nullptr;
+        return m_module ? reinterpret_cast<void*>(::GetProcAddress(m_module, name)) : nullptr;
+    }
+    HRESULT Call(const char* name) const
+    {
+        const auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(Export(name));
+        return function ? function() : E_UNEXPECTED;
     }
 
-    HRESULT m_result = E_FAIL;
-    HMODULE m_module = nullptr;
-    GetClassObjectFunction m_getClassObject = nullptr;
-    ParameterlessExport m_canUnloadNow = nullptr;
-    ParameterlessExport m_registerServer = nullptr;
-    ParameterlessExport m_unregisterServer = nullptr;
+    HMODULE m_module;
+    HRESULT m_result;
 };
 
 } // namespace VrkTest

@@ -1,13 +1,8 @@
 // ServerTest.h: what the tests of the server DLL share: the fixture that loads it and checks that
-// nothing outlived a test, a controlling object for aggregation, the DLL's type library registered
-// by hand, and BSTR, VARIANT and Invoke helpers.
+// nothing outlived a test, a controlling object for aggregation, the type library and Invoke.
 #pragma once
 
-#include "Common/Utility/ComPtr.h"
-#include "Common/Utility/UniqueResource.h"
 #include "support/TestSupport.h"
-
-#include "vrksolauth.h"
 
 #include <atomic>
 #include <vector>
@@ -19,9 +14,8 @@ using Variant = Veyrak::UniqueVariant;
 
 const DISPID kPoisonDispid = static_cast<DISPID>(0xdeadbeef);
 
-// A controlling object, made with new. It answers IUnknown itself and hands every other request to
-// its inner object's non-delegating IUnknown, but the one interface it refuses; it counts queries and
-// the outer objects alive. Its last Release releases the inner object and deletes it.
+// A controlling object, made with new: it answers IUnknown itself and hands every other request,
+// but the one it refuses, to its inner object; its last Release releases the inner one and itself.
 class Outer final : public IUnknown
 {
 public:
@@ -70,7 +64,7 @@ inline HRESULT RegisterServerTypeLibrary()
 
 inline HRESULT UnregisterServerTypeLibrary()
 {
-    return ::UnRegisterTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, kNativeSysKind);
+    return ::UnRegisterTypeLib(LIBID_VRKSOLAUTHLib, 1, 0, 0, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
 }
 
 // IDispatch::Invoke with the arguments in the method's own order (DISPPARAMS takes them reversed).
@@ -85,9 +79,8 @@ inline HRESULT InvokeWith(IDispatch* object, DISPID dispid, std::vector<VARIANT*
                           argumentError);
 }
 
-// The DLL in a multithreaded apartment, the product key absent unless the derived fixture says
-// otherwise, no error information pending; afterwards no object, factory reference or server lock
-// may hold the module (unless the test unloaded it).
+// The DLL in a multithreaded apartment, the product key absent unless the fixture says otherwise, no
+// error information pending; afterwards nothing may hold the module (unless the test unloaded it).
 class ServerTest : public ::testing::Test
 {
 protected:
@@ -101,10 +94,8 @@ protected:
     void TearDown() override
     {
         SetProductInstalled(false);
-        if (m_dll.Loaded())
-        {
-            EXPECT_HR(S_OK, m_dll.CanUnloadNow()) << "an object, factory reference or lock outlived the test";
-        }
+        EXPECT_HR(S_OK, m_dll.Loaded() ? m_dll.CanUnloadNow() : S_OK)
+            << "an object, reference or lock outlived the test";
     }
 
     ComApartment m_apartment{COINIT_MULTITHREADED};

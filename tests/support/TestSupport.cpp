@@ -1,9 +1,6 @@
 // TestSupport.cpp: helpers that every test program shares.
 #include "support/TestSupport.h"
 
-#include "Common/Utility/ComPtr.h"
-#include "Common/Utility/UniqueResource.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -33,14 +30,11 @@ void DumpKey(HKEY parent, const std::string& name, const std::string& relative, 
              std::multiset<std::string>& lines)
 {
     Veyrak::UniqueHkey key;
-    if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-    {
-        if (!relative.empty())
-            lines.insert(relative + " <cannot open>");
-        return;
-    }
+    const bool opened = ::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
     if (!relative.empty())
-        lines.insert(relative);
+        lines.insert(opened ? relative : relative + " <cannot open>");
+    if (!opened)
+        return;
     char child[16384];
     std::vector<BYTE> data(65536);
     for (DWORD index = 0;; ++index)
@@ -77,20 +71,6 @@ std::string HResultText(HRESULT hr)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << actualText << " is " << HResultText(actual) << ", expected " << expectedText
                                          << " = " << HResultText(expected);
-}
-
-ComApartment::ComApartment(DWORD model) : m_hr(::CoInitializeEx(nullptr, model)) {}
-
-ComApartment::~ComApartment()
-{
-    if (SUCCEEDED(m_hr))
-        ::CoUninitialize();
-}
-
-ULONG ReferenceCount(IUnknown* object)
-{
-    object->AddRef();
-    return object->Release();
 }
 
 bool KeyExists(HKEY root, const std::string& path)
@@ -136,11 +116,6 @@ void WriteValue(HKEY root, const std::string& path, const std::string& name, DWO
               ::RegSetKeyValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), type, data, size));
 }
 
-void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value)
-{
-    WriteValue(root, path, name, REG_DWORD, &value, sizeof value);
-}
-
 void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text)
 {
     WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
@@ -148,10 +123,8 @@ void WriteString(HKEY root, const std::string& path, const std::string& name, co
 
 void SetProductInstalled(bool installed)
 {
-    if (installed)
-        CreateKey(HKEY_LOCAL_MACHINE, kProductKeyPath);
-    else
-        DeleteTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    installed ? CreateKey(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath)
+              : DeleteTree(HKEY_LOCAL_MACHINE, Veyrak::kProductKeyPath);
 }
 
 void ScratchKeyTest::SetUp()
@@ -192,7 +165,6 @@ std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int 
     return lines;
 }
 
-// Bytes in the blocks allocated on the process's heaps, the C runtime's among them.
 long long HeapBytesInUse()
 {
     HANDLE heaps[64];

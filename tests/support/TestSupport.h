@@ -25,36 +25,27 @@ namespace VrkTest
 using Veyrak::ComPtr;
 using Veyrak::UniqueBstr;
 
-// The platform that this test program and the DLLs beside it were built for: a type
-// library's SYSKIND and its registration subkey name it, and a table slot is one pointer.
-constexpr bool kIs64Bit = sizeof(void*) == 8;
-constexpr SYSKIND kNativeSysKind = kIs64Bit ? SYS_WIN64 : SYS_WIN32;
-constexpr const char* kNativeTypeLibPlatform = kIs64Bit ? "win64" : "win32";
-constexpr SHORT kSlotSize = static_cast<SHORT>(sizeof(void*));
-
-// Formats an HRESULT as 0x%08X for failure messages.
-std::string HResultText(HRESULT hr);
+std::string HResultText(HRESULT hr); // 0x%08X
 
 ::testing::AssertionResult HResultEquals(const char* expectedText, const char* actualText, HRESULT expected,
                                          HRESULT actual);
 
-// Initialises COM on the current thread for the object's lifetime.
-class ComApartment
+// COM on the current thread for the object's lifetime.
+struct ComApartment
 {
-public:
-    explicit ComApartment(DWORD model = COINIT_MULTITHREADED);
+    explicit ComApartment(DWORD model = COINIT_MULTITHREADED) : hr(::CoInitializeEx(nullptr, model)) {}
     ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment();
-
-private:
-    HRESULT m_hr;
+    ~ComApartment() { SUCCEEDED(hr) ? ::CoUninitialize() : void(); }
+    const HRESULT hr;
 };
 
-// Reads the reference count by an AddRef and Release pair.
-ULONG ReferenceCount(IUnknown* object);
+// The reference count, read by an AddRef and Release pair.
+inline ULONG ReferenceCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
 
-// Registry helpers over ANSI key paths.
 bool KeyExists(HKEY root, const std::string& path);
 void DeleteTree(HKEY root, const std::string& path);
 void CreateKey(HKEY root, const std::string& path);
@@ -64,7 +55,6 @@ std::string ReadString(HKEY root, const std::string& path, const std::string& na
 std::pair<DWORD, std::string> ReadRawValue(HKEY root, const std::string& path, const std::string& name);
 // Creates root\path if need be and sets a value there (the default value for an empty name).
 void WriteValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
-void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& text);
 
 // Everything below a key as lines, one per key ("A\\B") and per value ("A\\B:Name=S:text"), where
@@ -72,8 +62,7 @@ void WriteString(HKEY root, const std::string& path, const std::string& name, co
 // Empty when the key is missing. A depth of 1 lists the key's own values and subkeys.
 std::multiset<std::string> RegistryTree(HKEY root, const std::string& path, int depth = -1);
 
-// The installation key under HKEY_LOCAL_MACHINE that the authenticator looks for.
-using Veyrak::kProductKeyPath;
+// Creates or deletes the installation key that the authenticator looks for.
 void SetProductInstalled(bool installed);
 
 // Gives each test a fresh HKEY_CURRENT_USER\Software\VrkTests\<suite>.<test> and removes it afterwards.
@@ -98,19 +87,16 @@ long long HeapBytesInUse();
 struct ErrorInfoSnapshot
 {
     bool present = false;
-    std::wstring description;
-    std::wstring source;
+    std::wstring description, source;
     GUID guid = GUID_NULL;
 };
 ErrorInfoSnapshot TakeErrorInfo();
 
-// ANSI text as UTF-16, by the toolbox's conversion.
 inline std::wstring Widen(const std::string& text)
 {
     return Veyrak::WidenAnsi(text.c_str());
 }
 
-// A BSTR copy of the text; null for null.
 inline UniqueBstr Bstr(const wchar_t* text)
 {
     return UniqueBstr(text ? ::SysAllocString(text) : nullptr);
