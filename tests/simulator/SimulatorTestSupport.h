@@ -1,6 +1,5 @@
-// SimulatorTestSupport.h: a fixture with vrksimulator.dll loaded through its exports, empty
-// simulator settings and no simulator registration, and the settings written as an administrator
-// would.
+// SimulatorTestSupport.h: vrksimulator.dll loaded through its exports, with no settings or
+// registration before and after each test; users written as an administrator would.
 #pragma once
 
 #include "support/TestSupport.h"
