@@ -1,5 +1,4 @@
-// Tests of the authenticator class through the DLL, with fake components: its connection to the
-// components when it is made, and its two questions.
+// Tests of the authenticator class through the DLL, with fake components.
 #include "FakeComponents.h"
 #include "support/ServerTest.h"
 
@@ -12,8 +11,7 @@ using namespace VrkTest;
 namespace
 {
 
-// The DLL, fake components in an MTA and the product installed; afterwards no component reference
-// may be left either.
+// The DLL, fake components in an MTA and the product installed; no component reference left after.
 class AuthenticatorTest : public ServerTest
 {
 protected:
@@ -89,11 +87,9 @@ TEST_F(AuthenticatorTest, ConstructionFailures_FailCreationWithTheStepsResultAnd
         }
 }
 
-// Whether the product is installed is read once, when an object is made. One made without it
-// connects to no component and fails every request, though a null out-pointer first. One made with
-// it connects once, releasing the application before the SSO component that handed it out, and
-// passes texts to the handle manager whole, whatever they hold (embedded zeros, surrogate pairs, a
-// megabyte of characters, a null or empty domain); the verdict comes back, a false one as no failure.
+// Whether the product is installed is read once, when an object is made: one made without it fails
+// every request (a null out-pointer first). One made with it connects once, releasing the application
+// before the SSO component that handed it out, and passes any texts whole; a false verdict is no failure.
 TEST_F(AuthenticatorTest, InstallationAtCreation_DecidesAnObjectsAnswers_AndArgumentsPassWhole)
 {
     ComPtr<IVRKsolutionAuthenticator1> connected = Create();

@@ -1,5 +1,4 @@
-// Tests of the variable map and of running a module's "REGISTRY" resource (ScriptResources.rc): the
-// module path variable, extra variables and the failures of loading.
+// Tests of the variable map and of running a module's "REGISTRY" resource (ScriptResources.rc).
 #include "registrar/Registrar.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,4 @@
-// Tests of the script's text level: variable expansion, tokens and their limits, hive names and value
-// types, each read back from the registry.
+// Tests of the script's text level: expansion, tokens and their limits, hive names and value types.
 #include "ScriptTestSupport.h"
 
 using namespace VrkTest;

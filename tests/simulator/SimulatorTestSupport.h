@@ -1,5 +1,4 @@
-// SimulatorTestSupport.h: vrksimulator.dll loaded through its exports, with no settings or
-// registration before and after each test; users written as an administrator would.
+// SimulatorTestSupport.h: vrksimulator.dll, with no settings or registration around each test.
 #pragma once
 
 #include "support/TestSupport.h"

@@ -1,5 +1,4 @@
-// Tests of vrksim's command (RunAdminCommand) against scratch settings, as tables of command lines
-// with their exit codes and output, and the settings they leave; then one run of vrksim.exe itself.
+// Tests of vrksim's command (RunAdminCommand) against scratch settings, then of vrksim.exe itself.
 #include "SimulatorTestSupport.h"
 
 #include "simulator/AdminCommand.h"
