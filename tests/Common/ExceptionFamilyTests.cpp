@@ -7,7 +7,6 @@ using namespace Veyrak;
 
 TEST(ExceptionFamily, EmptyMessage_WhatGivesEmptyTextNotNull)
 {
-    // A null pointer would not compare equal to the empty text.
     EXPECT_STREQ("", VRKException("").what());
     EXPECT_STREQ("", COMError(E_FAIL, "", true, 0).what());
 }

@@ -1,5 +1,4 @@
-// Tests of RegEntry and the VrkRegistry singleton: value round trips, the stored bytes, copies of
-// entries and of keys, the failures the platform reports, and the singleton's one-time creation.
+// Tests of RegEntry and the VrkRegistry singleton: stored bytes, copies, failures, one-time creation.
 #include "Common/Registry/RegEntry.h"
 #include "Common/Registry/RegKey.h"
 #include "Common/Registry/VrkRegistry.h"
@@ -124,13 +123,25 @@ TEST_F(RegEntryTest, MissingValue_ReadFailsWithCodeTwoLeavingTheOutput_AndDelete
     EXPECT_EQ("<missing>", RawValue("missing").second);
 }
 
+// Calls refused for a key without handle or access, an entry without write access, or a value
+// buffer not to be had raise their own failures; both buffer failures carry the read's tag.
 TEST_F(RegEntryTest, RefusedCalls_RaiseTheirOwnFailures)
 {
     Entry("present").SetValue(std::string("x"));
-    RegEntry readOnly = Entry("present", RegSam::KeyQueryValue);
-    RegEntry writable = Entry("present");
+    VrkTest::CreateKey(HKEY_CURRENT_USER, ScratchPath() + "\\Child");
+    RegEntry readOnly = Entry("present", RegSam::KeyQueryValue), writable = Entry("present");
+    RegKey closed(RegHive::CurrentUser, ScratchPath(), RegSam::KeyAllAccess);
+    RegKey setOnly(RegHive::CurrentUser, ScratchPath(), RegSam::KeySetValue);
+    VrkRegistry::Instance()->CloseKey(closed);
+    VrkRegistry::Instance()->CloseKey(closed); // a second close does nothing
+    ASSERT_FALSE(closed.IsValid());
+    VrkRegistry::Instance()->DeleteKey(closed, "Child"); // a parent without a handle deletes nothing
+    EXPECT_TRUE(VrkTest::KeyExists(HKEY_CURRENT_USER, ScratchPath() + "\\Child"));
     std::string text;
+    std::vector<RegKey> subkeys;
+    std::vector<RegEntry> entries;
     const char* const kTextWrite = "Unable to set registry string value, Win32 returned 5";
+    const char* const kInvalid = "This RegKey object is invalid.";
     const std::pair<std::function<void()>, LegacyFailure> rows[] = {
         {[&] { readOnly.SetValue(std::string("y")); },
          {kTextWrite, "VrkRegistry::SetValue(vrkstring), throw #1", SEVERITY_LEVEL_MEDIUM, 14018}},
@@ -145,11 +156,21 @@ TEST_F(RegEntryTest, RefusedCalls_RaiseTheirOwnFailures)
         {[&] { VrkRegistry::Instance()->DeleteKey(readOnly.GetKey(), "no such subkey"); },
          {"Error in Win32 API call RegDeleteKey. Windows returned error code: 2", "VrkRegistry::DeleteKey(), throw #1",
           SEVERITY_LEVEL_HIGH, 14023}},
-        // Both buffer failures carry the read's tag.
         {[&] { writable.SetValue(Texts{"y"}); },
          {"Could not create buffer", "VrkRegistry::GetValue(vrkstring), throw #1", SEVERITY_LEVEL_MEDIUM, 14019}},
         {[&] { writable.GetValue(text); },
          {"Could not create buffer", "VrkRegistry::GetValue(vrkstring), throw #1", SEVERITY_LEVEL_MEDIUM, 14019}},
+        {[&] { closed.EnumerateKeys(subkeys); },
+         {kInvalid, "RegKey::EnumerateKeys, throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
+        {[&] { closed.EnumerateEntries(entries); },
+         {kInvalid, "RegKey::EnumerateEntries, throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
+        {[&] { closed.DeleteKey(); }, {kInvalid, "RegKey::DeleteKey(), throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
+        {[&] { setOnly.EnumerateKeys(subkeys); },
+         {"Error in Win32 API call RegEnumKey. Windows returned error code: 5", "RegKey::EnumerateKeys(), throw #4",
+          SEVERITY_LEVEL_HIGH, 14023}},
+        {[&] { setOnly.EnumerateEntries(entries); },
+         {"Error in Win32 API call RegEnumValue. Windows returned error code: 5",
+          "RegKey::EnumerateEntries(), throw #3", SEVERITY_LEVEL_HIGH, 14023}},
     };
     for (const auto& [action, failure] : rows)
     {
@@ -159,6 +180,7 @@ TEST_F(RegEntryTest, RefusedCalls_RaiseTheirOwnFailures)
         g_refuseBuffers = false;
     }
     EXPECT_EQ("x", writable.GetValue(text));
+    EXPECT_TRUE(subkeys.empty() && entries.empty());
 }
 
 // Copies and assignments of entries and of keys open handles of their own, which outlive the source's.

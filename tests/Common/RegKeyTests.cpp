@@ -1,14 +1,11 @@
-// Tests of RegKey: path parsing, opening, enumerations and recursive deletion, against a scratch key
-// under HKEY_CURRENT_USER (copies are tested with RegEntry's).
+// Tests of RegKey: path parsing, enumerations and recursive deletion (copies with RegEntry's).
 #include "Common/Registry/RegEntry.h"
 #include "Common/Registry/RegKey.h"
-#include "Common/Registry/VrkRegistry.h"
 #include "Common/Utility/UniqueResource.h"
 
 #include "support/LegacyFailureExpectations.h"
 #include "support/TestSupport.h"
 
-#include <functional>
 #include <vector>
 
 using namespace Veyrak;
@@ -31,7 +28,8 @@ protected:
     }
 };
 
-TEST_F(RegKeyTest, FullPath_WithoutBackslashOrKnownHive_FailsBeforeOpening)
+// A full path without a backslash or known hive fails before opening; any other is split and created.
+TEST_F(RegKeyTest, FullPath_WithoutBackslashOrKnownHive_FailsBeforeOpening_OtherwiseIsSplitAndCreated)
 {
     const LegacyFailure noBackslash{"Invalid registry keyPath string", "RegKey::RegKey(), throw #1",
                                     SEVERITY_LEVEL_HIGH, 14021};
@@ -47,12 +45,6 @@ TEST_F(RegKeyTest, FullPath_WithoutBackslashOrKnownHive_FailsBeforeOpening)
         SCOPED_TRACE(fullPath);
         ExpectLegacyFailure(*failure, [&] { RegKey key(fullPath, RegSam::KeyAllAccess); });
     }
-}
-
-TEST_F(RegKeyTest, Constructors_SplitThePathAndOpenOrCreateTheKey)
-{
-    SetRawValue("Old", "kept");
-    EXPECT_TRUE(RegEntry(RegKey(FullPath("Old"), RegSam::KeyRead), "kept").Exists()) << "an existing key is opened";
 
     RegKey deep(FullPath("New\\Deep"), RegSam::KeyRead);
     EXPECT_TRUE(ScratchHas("New\\Deep"));
@@ -81,14 +73,11 @@ TEST_F(RegKeyTest, Enumerations_AppendInIndexOrderAndLeaveEmptyKeysAlone)
     std::vector<RegEntry> entries;
     for (int twice = 0; twice < 2; ++twice)
         parent.EnumerateKeys(subkeys), parent.EnumerateEntries(entries);
-    ASSERT_EQ(6u, subkeys.size());
-    for (size_t index = 0; index < subkeys.size(); ++index)
-    {
-        const std::string name = index % 3 == 0 ? "alpha" : index % 3 == 1 ? "beta" : "gamma";
-        EXPECT_EQ(name, subkeys[index].GetName()) << index;
-        EXPECT_EQ(Below("Parent\\" + name), subkeys[index].GetKeyPath()) << index;
-        EXPECT_TRUE(subkeys[index].IsValid()) << index;
-    }
+    std::string listed; // each name, and where its path or handle is wrong a "?"
+    for (const RegKey& subkey : subkeys)
+        listed += subkey.GetName() +
+                  (subkey.GetKeyPath() == Below("Parent\\" + subkey.GetName()) && subkey.IsValid() ? " " : "? ");
+    EXPECT_EQ("alpha beta gamma alpha beta gamma ", listed);
     ASSERT_EQ(4u, entries.size());
     EXPECT_EQ(entries[0].GetName(), entries[2].GetName());
     EXPECT_EQ(entries[1].GetName(), entries[3].GetName());
@@ -134,38 +123,6 @@ TEST_F(RegKeyTest, DeleteKey_RemovesADeepTreeButNeverAKeyDirectlyUnderTheHiveOrT
     VrkTest::DeleteTree(HKEY_CURRENT_USER, topLevel);
 }
 
-TEST_F(RegKeyTest, KeyWithoutHandleOrAccess_FailsEveryOperationThatNeedsThem)
-{
-    RegKey key(FullPath(), RegSam::KeyAllAccess);
-    VrkRegistry::Instance()->CloseKey(key);
-    VrkRegistry::Instance()->CloseKey(key); // a second close does nothing
-    ASSERT_FALSE(key.IsValid());
-    VrkRegistry::Instance()->DeleteKey(key, "anything"); // a parent without a handle deletes nothing
-    EXPECT_TRUE(ScratchHas(""));
-    SetRawValue("Locked\\Child");
-    SetRawValue("Locked");
-    RegKey setOnly(FullPath("Locked"), RegSam::KeySetValue);
-    std::vector<RegKey> subkeys;
-    std::vector<RegEntry> entries;
-    const char* const invalid = "This RegKey object is invalid.";
-    const std::pair<std::function<void()>, LegacyFailure> rows[] = {
-        {[&] { key.EnumerateKeys(subkeys); },
-         {invalid, "RegKey::EnumerateKeys, throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
-        {[&] { key.EnumerateEntries(entries); },
-         {invalid, "RegKey::EnumerateEntries, throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
-        {[&] { key.DeleteKey(); }, {invalid, "RegKey::DeleteKey(), throw #1", SEVERITY_LEVEL_MEDIUM, 14022}},
-        {[&] { setOnly.EnumerateKeys(subkeys); },
-         {"Error in Win32 API call RegEnumKey. Windows returned error code: 5", "RegKey::EnumerateKeys(), throw #4",
-          SEVERITY_LEVEL_HIGH, 14023}},
-        {[&] { setOnly.EnumerateEntries(entries); },
-         {"Error in Win32 API call RegEnumValue. Windows returned error code: 5",
-          "RegKey::EnumerateEntries(), throw #3", SEVERITY_LEVEL_HIGH, 14023}},
-    };
-    for (const auto& [action, failure] : rows)
-        ExpectLegacyFailure(failure, action);
-    EXPECT_TRUE(subkeys.empty() && entries.empty());
-}
-
 // The root keys are pseudo handles, sign-extended in a 64-bit process: a wrapper that holds
 // one must leave it alone, while a key that was opened is closed with the wrapper.
 TEST_F(RegKeyTest, UniqueHkey_ClosesOpenedKeysButNeverThePredefinedRoots)
@@ -184,8 +141,6 @@ TEST_F(RegKeyTest, UniqueHkey_ClosesOpenedKeysButNeverThePredefinedRoots)
         const UniqueHkey closedOnItsWayOut(handle);
     EXPECT_EQ(ERROR_INVALID_HANDLE, ::RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                        nullptr, nullptr, nullptr, nullptr, nullptr));
-    UniqueHkey software;
-    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, software.put()));
 }
 
 } // namespace

@@ -20,7 +20,6 @@ namespace
 
 const CLSID& kClass = CLSID_VRKsolutionAuthenticator;
 const IID& kInterface = IID_IVRKsolutionAuthenticator1;
-constexpr HRESULT kCodeWithoutSystemText = static_cast<HRESULT>(0x80047777);
 constexpr HRESULT kServerFailure = static_cast<HRESULT>(0x80040201);
 
 // A COMError of that mode, thrown as a copy.
@@ -39,7 +38,7 @@ protected:
 
 } // namespace
 
-TEST_F(ErrorReportingTest, Texts_AsGivenOrUnknownError_DispExceptionForZero_SystemTextKeepsItsLineBreak)
+TEST_F(ErrorReportingTest, Texts_AsGivenOrUnknownError_DispExceptionForZero_SystemTextKeepsItsLineBreak_MisuseAsserts)
 {
     EXPECT_HR(E_ACCESSDENIED, SetComErrorInfo(kClass, L"first", kInterface, E_ACCESSDENIED));
     ErrorInfoSnapshot info = TakeErrorInfo();
@@ -60,13 +59,10 @@ TEST_F(ErrorReportingTest, Texts_AsGivenOrUnknownError_DispExceptionForZero_Syst
     const std::string outOfMemory = SystemErrorText(E_OUTOFMEMORY);
     ASSERT_GE(outOfMemory.size(), 2u);
     EXPECT_EQ("\r\n", outOfMemory.substr(outOfMemory.size() - 2)) << "the closing line break is kept";
-    EXPECT_EQ("Unknown Error", SystemErrorText(kCodeWithoutSystemText));
-}
+    EXPECT_EQ("Unknown Error", SystemErrorText(static_cast<HRESULT>(0x80047777)));
 
-// Misuse raises the toolbox's assertion (its file named relative to the source tree) and sets no
-// error information: a report of a success code, a re-description with nothing pending.
-TEST_F(ErrorReportingTest, Misuse_RaisesTheAssertionAndSetsNothing)
-{
+    // Misuse raises the toolbox's assertion (its file named relative to the source tree) and sets no
+    // error information: a report of a success code, a re-description with nothing pending.
     for (HRESULT code : {S_OK, S_FALSE})
     {
         const auto error = Caught<VRKAssertionFailedException>([&] { COMError::ReportHResult(kClass, code); });

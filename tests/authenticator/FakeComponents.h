@@ -1,6 +1,5 @@
-// FakeComponents.h: stand-ins for the maker's SSO component, primary user application and handle
-// manager, registered in the test's apartment so that the server's own CoCreateInstance finds
-// them. They count live references and record the calls.
+// FakeComponents.h: stand-ins for the maker's components, registered in the test's apartment so
+// that the server's own CoCreateInstance finds them; they count references and record the calls.
 #pragma once
 
 #include "VeyrakComponents.h"

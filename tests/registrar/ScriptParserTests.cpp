@@ -1,5 +1,4 @@
-// Tests of the script's text level: variable expansion, tokens and their limits, hive names and value
-// types, each read back from the registry.
+// Tests of the script's text level: expansion, tokens and their limits, hive names and value types.
 #include "ScriptTestSupport.h"
 
 using namespace VrkTest;
@@ -28,7 +27,7 @@ TEST_F(ScriptText, Expansion_ReplacesReferencesEverywhereOrFailsBeforeAnyKeyIsTo
     });
 }
 
-TEST_F(ScriptText, Tokens_ReadAsWrittenWithinTheirLimits)
+TEST_F(ScriptText, Tokens_ReadAsWrittenWithinTheirLimits_HiveNamesAndValueTypesMatchedWhole)
 {
     const std::string quoted4094(4094, 'q'), unquoted4095(4095, 'u'), name259(259, 'n');
     RunCases({
@@ -48,10 +47,8 @@ TEST_F(ScriptText, Tokens_ReadAsWrittenWithinTheirLimits)
         {"value name 259", InScratch("val " + name259 + " = s x"), S_OK, ".:" + name259 + "=S:x"},
         {"value name 260", InScratch("val " + name259 + "n = s x"), DISP_E_EXCEPTION},
     });
-}
 
-TEST_F(ScriptText, HiveBlocksAndValueTypes_AreMatchedWholeAndCaseInsensitively)
-{
+    // Hive names and value types are matched whole and case-insensitively.
     const std::string afterHive = InScratch("K1 = s v").substr(4);
     RunCases({
         {"empty script", "", S_OK, "", "", Pass::RoundTrip},

@@ -1,5 +1,4 @@
-// ScriptTestSupport.h: a fixture that runs tables of script cases over the test's scratch key and
-// compares the whole registry subtree after each with the expected one.
+// ScriptTestSupport.h: runs tables of script cases over the scratch key, comparing its whole subtree.
 #pragma once
 
 #include "registrar/Registrar.h"
@@ -35,7 +34,6 @@ class ScriptTest : public ScratchKeyTest
 protected:
     // The hive block that reaches the scratch key (the keys above it NoRemove), around the body.
     std::string InScratch(const std::string& body) const;
-    // Runs each case over a fresh scratch key.
     void RunCases(const std::vector<ScriptCase>& cases);
 
     Veyrak::Registrar m_registrar;

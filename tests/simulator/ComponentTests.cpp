@@ -40,8 +40,9 @@ protected:
 
 } // namespace
 
-// Each class answers its own interfaces only.
-TEST_F(ComponentTest, Classes_AnswerTheirOwnInterfaces_CreateUserHandleChecksItsArguments)
+// Each class answers its own interfaces only, the application IDispatch too, without type
+// information. CreateUserHandle checks its arguments; AuthenticateUser gives the directory's verdict.
+TEST_F(ComponentTest, Classes_CheckTheirArguments_AndAuthenticateUserGivesTheDirectorysVerdict)
 {
     void* object = reinterpret_cast<void*>(0xdeadbeef);
     EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(IID_IPrimaryUserApp3, IID_IClassFactory, &object));
@@ -49,13 +50,13 @@ TEST_F(ComponentTest, Classes_AnswerTheirOwnInterfaces_CreateUserHandleChecksIts
     Create<IUnknown>(CLSID_VeyrakSingleSignOn, IID_IHandleManager, E_NOINTERFACE);
     Create<IUnknown>(CLSID_VeyrakHandleManager, IID_IDispatch, E_NOINTERFACE);
     auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
-    ASSERT_TRUE(manager);
+    ComPtr<IPrimaryUserApp3> application = NewApplication();
+    ASSERT_TRUE(manager && application);
     const std::wstring longest(99999, L'n'), tooLong = longest + L"n";
-    UniqueBstr user = Bstr(longest.c_str()), handle;
-    EXPECT_HR(E_POINTER, manager->CreateUserHandle(nullptr, user.get(), 0, nullptr));
-    EXPECT_HR(S_OK, manager->CreateUserHandle(nullptr, user.get(), 0, handle.put()));
-    EXPECT_EQ(L"VRKH1:0::99999:" + longest, handle ? handle.get() : L"<null>");
-
+    UniqueBstr longUser = Bstr(longest.c_str()), made;
+    EXPECT_HR(E_POINTER, manager->CreateUserHandle(nullptr, longUser.get(), 0, nullptr));
+    EXPECT_HR(S_OK, manager->CreateUserHandle(nullptr, longUser.get(), 0, made.put()));
+    EXPECT_EQ(L"VRKH1:0::99999:" + longest, made ? made.get() : L"<null>");
     const std::pair<const wchar_t*, const wchar_t*> refused[] = {
         {L"CORP", nullptr}, {L"CORP", L""}, {L"CORP", tooLong.c_str()}, {tooLong.c_str(), L"anna"}};
     for (const auto& [domainText, userText] : refused)
@@ -66,19 +67,12 @@ TEST_F(ComponentTest, Classes_AnswerTheirOwnInterfaces_CreateUserHandleChecksIts
         EXPECT_HR(E_INVALIDARG, manager->CreateUserHandle(domain.get(), refusedUser.get(), 0, &poisoned));
         EXPECT_EQ(nullptr, poisoned);
     }
-}
 
-// The application also answers IDispatch, without type information, and its name.
-TEST_F(ComponentTest, AuthenticateUser_GivesTheDirectorysVerdictOrRefusesAMalformedHandle)
-{
     AddUser("CORP", "anna", 1);
     AddUser("CORP", "bob", 0);
     AddUser("A:B", "c:d", 1);
     AddUser("CORP", "seven", 7);
     WriteString(HKEY_LOCAL_MACHINE, SettingsKey("Users\\CORP\\text"), "Enabled", "1");
-    auto manager = Create<IHandleManager>(CLSID_VeyrakHandleManager, IID_IHandleManager);
-    ComPtr<IPrimaryUserApp3> application = NewApplication();
-    ASSERT_TRUE(manager && application);
     ComPtr<IDispatch> dispatch;
     UINT count = 0xdeadbeef;
     UniqueBstr name;

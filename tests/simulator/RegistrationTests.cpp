@@ -6,48 +6,36 @@
 
 using namespace VrkTest;
 
-namespace
-{
-
 constexpr HRESULT kRegisteredToAnotherFile = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+using RegistrationTest = SimulatorTest;
 
-class RegistrationTest : public SimulatorTest
+// Its own registration, also in another case, is registered over and removed; a class registered to
+// another file is neither displaced nor removed, while its own class still goes.
+TEST_F(RegistrationTest, RegisterAndUnregister_HandleItsOwnRegistration_AndLeaveAnotherFilesAlone)
 {
-protected:
-    void ExpectRegistered()
+    const auto expectRegistered = [&]
     {
-        for (const char* classKey : {kSingleSignOnClassKey, kHandleManagerClassKey})
+        for (const std::string classKey : {kSingleSignOnClassKey, kHandleManagerClassKey})
         {
             SCOPED_TRACE(classKey);
             EXPECT_EQ(0u, ReadString(HKEY_CLASSES_ROOT, classKey).find("VRKsolution Simulator "));
-            EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32"));
-            EXPECT_EQ("Both",
-                      ReadString(HKEY_CLASSES_ROOT, std::string(classKey) + "\\InprocServer32", "ThreadingModel"));
+            EXPECT_EQ(m_dll.Path(), ReadString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32"));
+            EXPECT_EQ("Both", ReadString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel"));
         }
-    }
-};
-
-} // namespace
-
-TEST_F(RegistrationTest, RegisterAndUnregister_HandleItsOwnRegistrationAgainAndInAnotherCase)
-{
+    };
     ASSERT_HR(S_OK, m_dll.RegisterServer());
-    ExpectRegistered();
+    expectRegistered();
     std::string path = m_dll.Path();
     std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::toupper(c); });
     WriteString(HKEY_CLASSES_ROOT, std::string(kSingleSignOnClassKey) + "\\InprocServer32", "", path);
     EXPECT_HR(S_OK, m_dll.RegisterServer()) << "registering over its own registration";
-    ExpectRegistered();
-
+    expectRegistered();
     EXPECT_HR(S_OK, m_dll.UnregisterServer());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kSingleSignOnClassKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kHandleManagerClassKey));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_HR(S_OK, m_dll.UnregisterServer()) << "unregistering what is not registered";
-}
 
-TEST_F(RegistrationTest, ClassRegisteredToAnotherFile_IsNeitherDisplacedNorRemoved)
-{
     const std::pair<const char*, const char*> servers[] = {
         {"\\InprocServer32", "C:\\Program Files\\VEYRAK\\VRKSolution\\vrkhandles.dll"},
         {"\\LocalServer32", "C:\\Program Files\\VEYRAK\\VRKSolution\\vrkhandles.exe"}};
@@ -60,8 +48,6 @@ TEST_F(RegistrationTest, ClassRegisteredToAnotherFile_IsNeitherDisplacedNorRemov
         WriteString(HKEY_CLASSES_ROOT, foreignKey + subkey, "", server);
         EXPECT_HR(kRegisteredToAnotherFile, m_dll.RegisterServer());
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kSingleSignOnClassKey)) << "a refused registration writes nothing";
-
-        // Its own class goes, the other file's stays, and the caller learns of it.
         WriteString(HKEY_CLASSES_ROOT, std::string(kSingleSignOnClassKey) + "\\InprocServer32", "", m_dll.Path());
         EXPECT_HR(kRegisteredToAnotherFile, m_dll.UnregisterServer());
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kSingleSignOnClassKey));

@@ -1,6 +1,4 @@
-// SimulatorTestSupport.h: a fixture with vrksimulator.dll loaded through its exports, empty
-// simulator settings and no simulator registration, and the settings written as an administrator
-// would.
+// SimulatorTestSupport.h: vrksimulator.dll, with no settings or registration around each test.
 #pragma once
 
 #include "support/TestSupport.h"
