@@ -22,10 +22,8 @@ const char* const kHives[] = {"HKCR", "hkcu", "HKEY_LOCAL_MACHINE", "hkey_users"
 const wchar_t* const kVariables[][2] = {
     {L"Umlaut", L"\u00dcml\u00e4ut"}, {L"Percent", L"50%"}, {L"Empty", L""}, {L"Module", L"C:\\It''s\\x.dll"}};
 const char* const kBlanks[] = {" ", "\t", "\r\n", " \r\n\t"};
-// Val, Delete and ForceRemove, in any case and at times quoted: each is still the keyword.
-const char* const kKeywords[][3] = {{"Val ", "VAL\t", "'vAl' "},
-                                    {"Delete ", "'DELETE'\r\n", "delete "},
-                                    {"ForceRemove ", "'forceRemove' ", "FORCEREMOVE\t"}};
+// Val, Delete and ForceRemove, each in another case and quoted or not: each is still the keyword.
+const char* const kKeywords[] = {"VAL\t", "'delete'\r\n", "ForceRemove "};
 // Names: quotes doubled, "%%", references in any case (none to the module's path, no key name can hold it),
 // braces, "=", a vertical tab (no blank), letters above 127, the longest key name.
 const std::string kNames[] = {
@@ -69,7 +67,7 @@ struct Generator
         for (size_t count = 1 + Below(depth ? 3 : 6); count > 0; --count)
         {
             const size_t kind = Below(10); // Val, Delete, ForceRemove, or a plain key
-            text += Pick(kBlanks) + (kind < 3 ? Pick(kKeywords[kind]) : "") + Pick(kNames);
+            text += Pick(kBlanks) + (kind < 3 ? kKeywords[kind] : "") + Pick(kNames);
             text += kind == 0 || Below(2) ? " = " + Pick(kData) : "";
             if (kind > 1 && depth < 4 && Below(2))
                 text += Pick(kBlanks) + "{" + (Below(10) ? Entries(depth + 1) : "") + Pick(kBlanks) + "}";
