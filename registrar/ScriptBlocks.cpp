@@ -96,7 +96,7 @@ HRESULT ScriptParser::RegisterRemoval(HKEY parent, bool& isDelete)
 {
     isDelete = TokenIs(kDeleteKeyword);
     VRK_RETURN_IF_FAILED(ReadToken());
-    if (ContainsBackslash(m_token))
+    if (!IsKeyName(m_token))
         return DISP_E_EXCEPTION;
     if (!IsProtectedKeyName(m_token))
         DeleteKeyTree(parent, m_token);
@@ -110,7 +110,7 @@ HRESULT ScriptParser::RegisterRemoval(HKEY parent, bool& isDelete)
 // when an assignment follows, and leaves the next token in hand.
 HRESULT ScriptParser::RegisterKeyEntry(HKEY parent, UniqueHkey& current)
 {
-    if (ContainsBackslash(m_token))
+    if (!IsKeyName(m_token))
         return DISP_E_EXCEPTION;
     UniqueHkey key;
     if (::RegOpenKeyExA(parent, m_token, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS &&
@@ -178,7 +178,7 @@ HRESULT ScriptParser::UnregisterValueEntry(HKEY parent, bool recovering)
 HRESULT ScriptParser::UnregisterKeyEntry(HKEY parent, UniqueHkey& current, bool noRemove, bool& recovering,
                                          bool enteredRecovering)
 {
-    if (ContainsBackslash(m_token))
+    if (!IsKeyName(m_token))
         return DISP_E_EXCEPTION;
     if (!recovering)
     {

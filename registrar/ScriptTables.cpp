@@ -87,14 +87,16 @@ bool IsProtectedKeyName(const char* name)
     return false;
 }
 
-bool ContainsBackslash(const char* text)
+bool IsKeyName(const char* text)
 {
+    if (!*text)
+        return false;
     for (const char* cursor = text; *cursor; cursor = ::CharNextA(cursor))
     {
         if (*cursor == '\\')
-            return true;
+            return false;
     }
-    return false;
+    return true;
 }
 
 } // namespace Veyrak

@@ -30,8 +30,10 @@ bool IsKeyword(const char* token, const char* keyword);
 // Keys that forced removals never delete ("CLSID", "TYPELIB", any case).
 bool IsProtectedKeyName(const char* name);
 
-// True when the text holds a backslash, scanned by whole characters.
-bool ContainsBackslash(const char* text);
+// True for a name that a script may give a key: not empty (an empty name would stand for the
+// parent key itself, so that a removal took the parent and everything below it) and without a
+// backslash (scanned by whole characters), which would reach into other keys.
+bool IsKeyName(const char* text);
 
 // Exactly tab, line feed, carriage return and space.
 inline bool IsBlank(char c)

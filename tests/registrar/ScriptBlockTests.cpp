@@ -34,6 +34,9 @@ TEST_F(ScriptBlocks, Registering_AppliesEachConstruct)
         // Each failure below rolls back the block, which removes "Good".
         {"backslash after ForceRemove", InScratch("Good\r\nForceRemove A\\B"), DISP_E_EXCEPTION, "A|A\\B", "A\\B"},
         {"backslash after Delete", InScratch("Good\r\nDelete A\\B = s x"), DISP_E_EXCEPTION},
+        // An empty name would be the parent itself: removed with its whole tree.
+        {"empty name after ForceRemove", InScratch("NoRemove A { ForceRemove '' }"), DISP_E_EXCEPTION, "A|A\\B",
+         "A\\B"},
         {"backslash in a key name", InScratch("Good { 'x\\y' = s v }"), DISP_E_EXCEPTION},
         {"block after a value", InScratch("Good { val v = s 'x' { Sub } }"), DISP_E_EXCEPTION},
         {"empty block after a value", InScratch("Good { val v = s 'x' { } }"), DISP_E_EXCEPTION},
@@ -82,6 +85,7 @@ TEST_F(ScriptBlocks, Unregistering_RemovesWhatTheScriptNamesAndKeepsSharedKeys)
         // A failure stops the run; what was removed stays removed.
         {"backslash", InScratch("First\r\nA\\B\r\nLast"), DISP_E_EXCEPTION, "Last|Last\\Child", "First|Last\\Child",
          unregister},
+        {"empty key name", InScratch("NoRemove Last { '' }"), DISP_E_EXCEPTION, "Last", "Last", unregister},
         {"no = after a value name", InScratch("Last { val v s 'x' Child }"), DISP_E_EXCEPTION, "Last|Last\\Child",
          "Last\\Child", unregister},
     });
