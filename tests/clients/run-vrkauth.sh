@@ -32,8 +32,11 @@ ROWS
 }
 
 # A registered server whose file is gone counts as missing (a copy in the prefix's drive C:).
+# The version-independent ProgID made to name another class.
+name_another_class() { check_runs reg <<<"add 'HKCR\\$progid\\CLSID' /ve /d '$1' /f|0"; }
+
 registration_cases() {
-    local server bits copy=$VRK_PREFIX/drive_c/vrksolauth-copy.dll
+    local server bits copy=$VRK_PREFIX/drive_c/vrksolauth-copy.dll other='{00000000-0000-0000-0000-0000000000AA}'
     server=$(windows_path "$server_dll")
     bits=$([ "$architecture" = x64 ] && echo 64 || echo 32)
     check_runs "$vrkauth" <<ROWS
@@ -43,6 +46,8 @@ info|0|class $clsid: yes, VRKsolutionAuthenticator Class|ProgID $versioned_progi
 +set_product_installed yes
 info|0|product key $product_key: yes, present (VRKsolution installed)
 +set_product_installed no
++name_another_class "$other"
+info|1|ProgID $progid: MISSING, names another class: $other|registration incomplete
 +cp "$server_dll" "$copy"; register_server "$copy"; rm "$copy"
 info|1|server: MISSING, $(windows_path "$copy") (file missing)|registration incomplete
 +register_server "$server_dll"
