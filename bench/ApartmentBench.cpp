@@ -21,16 +21,8 @@ namespace
 class ApartmentSetup : public SetupSteps
 {
 public:
-    static ApartmentSetup& Get()
-    {
-        static ApartmentSetup* setup = []
-        {
-            auto* made = new ApartmentSetup();
-            AtEndOfRun([] { delete Get().Release(); });
-            return made;
-        }();
-        return *setup;
-    }
+    static ApartmentSetup& Get() { return SharedSetup<ApartmentSetup>(); }
+    friend ApartmentSetup& SharedSetup<ApartmentSetup>();
 
     IVRKsolutionAuthenticator1* Proxy() const { return m_proxy.Get(); }
     IVRKsolutionAuthenticator1* Direct() const { return m_direct.Get(); }

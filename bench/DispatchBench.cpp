@@ -20,16 +20,8 @@ namespace
 class DispatchSetup : public SetupSteps
 {
 public:
-    static DispatchSetup& Get()
-    {
-        static DispatchSetup* setup = []
-        {
-            auto* made = new DispatchSetup();
-            AtEndOfRun([] { delete Get().Release(); });
-            return made;
-        }();
-        return *setup;
-    }
+    static DispatchSetup& Get() { return SharedSetup<DispatchSetup>(); }
+    friend DispatchSetup& SharedSetup<DispatchSetup>();
 
     IDispatch* Server() const { return m_server; }
     IDispatch* Standard() const { return m_standard.Get(); }

@@ -16,16 +16,8 @@ namespace
 class FactorySetup
 {
 public:
-    static FactorySetup& Get()
-    {
-        static FactorySetup* setup = []
-        {
-            auto* made = new FactorySetup();
-            AtEndOfRun([] { delete Get().Release(); });
-            return made;
-        }();
-        return *setup;
-    }
+    static FactorySetup& Get() { return SharedSetup<FactorySetup>(); }
+    friend FactorySetup& SharedSetup<FactorySetup>();
 
     using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 

@@ -17,16 +17,8 @@ namespace
 class SurrogateSetup : public SetupSteps
 {
 public:
-    static SurrogateSetup& Get()
-    {
-        static SurrogateSetup* setup = []
-        {
-            auto* made = new SurrogateSetup();
-            AtEndOfRun([] { delete Get().Release(); });
-            return made;
-        }();
-        return *setup;
-    }
+    static SurrogateSetup& Get() { return SharedSetup<SurrogateSetup>(); }
+    friend SurrogateSetup& SharedSetup<SurrogateSetup>();
 
     IVRKsolutionAuthenticator1* Surrogate() const { return m_surrogate.Get(); }
     IVRKsolutionAuthenticator1* InProcess() const { return m_inProcess.Get(); }

@@ -98,6 +98,19 @@ void CallIsInstalled(benchmark::State& state, IVRKsolutionAuthenticator1* authen
 // main thread's apartment is still there.
 void AtEndOfRun(void (*cleanUp)());
 
+// A benchmark program's one set-up, made at its first use and taken apart at the end of the run,
+// while COM and the server are still there, through its Release(), which returns what to delete.
+template <typename Setup> Setup& SharedSetup()
+{
+    static Setup* setup = []
+    {
+        auto* made = new Setup();
+        AtEndOfRun([] { delete SharedSetup<Setup>().Release(); });
+        return made;
+    }();
+    return *setup;
+}
+
 // Runs the registered benchmarks in the main thread's multithreaded apartment; the exit status
 // is 1 when an argument was not understood or a benchmark failed.
 int RunBenchmarks(int argc, char** argv);
