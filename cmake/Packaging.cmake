@@ -14,8 +14,6 @@
 # vrkauth.exe, the header and the samples. The registration-free files serve copies in a
 # client's own folder, and the substitutes must never reach a machine through the package that
 # also serves the real product.
-include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
-
 set(VRK_INSTALL_BIN ${VRK_ARCH}/bin)
 set(VRK_INSTALL_SUBSTITUTES ${VRK_ARCH}/substitutes)
 

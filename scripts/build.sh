@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and cross-builds the DLL, its tools and its tests, one build tree per
-# architecture: build/x86 (32-bit) and build/x64 (64-bit).
+# architecture: build/x86 (32-bit) and build/x64 (64-bit), both signing with the one TEST
+# certificate of build/signing where no key is configured.
 #   scripts/build.sh [x86|x64]...      (default: both)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +25,7 @@ for arch in "${architectures[@]}"; do
         package_with=$build/x86
     fi
     cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DVRK_PACKAGE_WITH="$package_with" >/dev/null
+        -DVRK_PACKAGE_WITH="$package_with" \
+        -DVRK_TEST_CERTIFICATE_DIR="$build/signing" >/dev/null
     cmake --build "$build/$arch" -j"$(nproc)"
 done

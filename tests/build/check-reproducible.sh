@@ -4,22 +4,23 @@
 # and libraries as linked and as signed, the type library and the generated header, the Windows
 # Installer package, the ZIP and SHA256SUMS. The second build signs with this tree's test
 # certificate at the same signing time, so that even the signatures must agree.
-#   check-reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN SOURCE_DATE_EPOCH [PACKAGE_WITH]
+#   check-reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN SOURCE_DATE_EPOCH CERTIFICATE_DIR [PACKAGE_WITH]
 set -euo pipefail
 source_dir=$1
 build=$2
 toolchain=$3
 epoch=$4
-package_with=${5:-}
+certificate_dir=$5
+package_with=${6:-}
 second=$build/reproducible
 rm -rf "$second"
 mkdir -p "$second/src"
 # The tracked files, as a clean clone of this commit would have them.
 git -C "$source_dir" ls-files -z | (cd "$source_dir" && xargs -0 tar cf -) | tar xf - -C "$second/src"
 SOURCE_DATE_EPOCH=$epoch cmake -S "$second/src" -B "$second/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DVRK_PACKAGE_WITH="$package_with" >"$second/configure.log"
-VRK_SIGN_PKCS12=$build/signing/vrksolauth-TEST-certificate.p12 VRK_SIGN_PASSWORD=test \
-    VRK_SIGN_PKCS11_MODULE='' VRK_SIGN_TIMESTAMP_URL='' \
+    -DCMAKE_BUILD_TYPE=Release -DVRK_PACKAGE_WITH="$package_with" -DVRK_TEST_CERTIFICATE_DIR="$certificate_dir" \
+    >"$second/configure.log"
+VRK_SIGN_PKCS12='' VRK_SIGN_PKCS11_MODULE='' VRK_SIGN_TIMESTAMP_URL='' \
     cmake --build "$second/build" --target vrk_package_zip -j"$(nproc)" >"$second/build.log"
 
 differing=0
