@@ -1,4 +1,4 @@
-// SignedInstance.h: creation of the maker's outside components behind an integrity check.
+// SignedInstance.h: creation of the maker's outside components behind the component integrity check.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +7,16 @@
 namespace Veyrak
 {
 
-// The component integrity check applied before a component is created. Refuses with
-// E_ACCESSDENIED while a debugger is attached to the process; S_OK otherwise.
-// Kept apart so that a stronger check can replace it.
-HRESULT CheckComponentIntegrity(REFCLSID clsid);
-
-// CoCreateInstance for the first five arguments, after CheckComponentIntegrity.
-// reserved must be null. On failure *object is null.
+// CoCreateInstance for the first five arguments, behind the component integrity check;
+// reserved must be null. Refuses (creating nothing) while a debugger is attached (E_ACCESSDENIED),
+// and whatever the check refuses (integrity/ComponentCheck.h lists the results); creates the
+// component only through the class context that reaches the verified file, and refuses an
+// in-process object that does not live in that file (VRK_E_COMPONENT_NOT_VERIFIED_FILE), releasing
+// it. Each file is verified once per process. Throws nothing. On failure *object is null.
 HRESULT CreateSignedInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object, void* reserved);
+
+// The check for an object that a created component handed out (the primary user application):
+// S_OK for one in a file that passes the check, or for COM's proxy of an object elsewhere.
+HRESULT VerifyHandedOutComponent(IUnknown* object);
 
 } // namespace Veyrak

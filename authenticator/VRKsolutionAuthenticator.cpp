@@ -76,6 +76,13 @@ void VRKsolutionAuthenticator::ConnectComponents()
 
     result = application.QueryInterface(IID_IPrimaryUserApp3, m_pPrimaryUserApp);
     ThrowIfFailedOrNull(result, m_pPrimaryUserApp.Get(), "VRKauth: QI(IPrimaryUserApp3) failed");
+    // The application judges every request: it too must be the maker's code, or COM's proxy.
+    result = VerifyHandedOutComponent(m_pPrimaryUserApp.Get());
+    if (FAILED(result))
+    {
+        m_pPrimaryUserApp.Reset();
+        ThrowCOMError(result, "VRKauth: QI(IPrimaryUserApp3) failed");
+    }
 
     result = CreateSignedInstance(CLSID_VeyrakHandleManager, nullptr, kHandleManagerClassContext, IID_IHandleManager,
                                   m_pHandleManager.PutVoid(), nullptr);

@@ -64,6 +64,11 @@ const vrkstring& RegEntry::GetName() const
     return m_name;
 }
 
+DWORD RegEntry::GetType() const
+{
+    return VrkRegistry::Instance()->GetValueType(*m_key, m_name);
+}
+
 vrkstring& RegEntry::GetValue(vrkstring& value) const
 {
     return VrkRegistry::Instance()->GetValue(*m_key, m_name, value);

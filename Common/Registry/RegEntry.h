@@ -39,6 +39,9 @@ public:
     virtual void SetValue(const std::vector<vrkstring>& values);
     virtual void Delete();
 
+    // The stored kind of the value (REG_SZ, REG_EXPAND_SZ, ...).
+    DWORD GetType() const;
+
     const RegKey& GetKey() const { return *m_key; }
 
 private:

@@ -110,6 +110,17 @@ vrkstring& VrkRegistry::GetValue(const RegKey& key, const vrkstring& name, vrkst
     return value;
 }
 
+DWORD VrkRegistry::GetValueType(const RegKey& key, const vrkstring& name) const
+{
+    DWORD type = REG_NONE;
+    const LONG status = ::RegQueryValueExA(key.m_handle, name.c_str(), nullptr, &type, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        ThrowLegacyException(WithCode("Unable to read registry value type, Win32 returned ", status),
+                             "VrkRegistry::GetValueType(), throw #1", SEVERITY_LEVEL_MEDIUM,
+                             VRKENG_VRKREGISTRY_COULDNOTGETVALUE);
+    return type;
+}
+
 std::vector<vrkstring>& VrkRegistry::GetValue(const RegKey& key, const vrkstring& name,
                                               std::vector<vrkstring>& values) const
 {

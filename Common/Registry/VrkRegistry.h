@@ -32,6 +32,8 @@ public:
     bool Exists(const RegKey& key, const vrkstring& name) const;
     // Any value kind is read as its bytes up to the first zero byte.
     vrkstring& GetValue(const RegKey& key, const vrkstring& name, vrkstring& value) const;
+    // The value's stored kind (REG_SZ, REG_EXPAND_SZ, ...): how its text is to be read.
+    DWORD GetValueType(const RegKey& key, const vrkstring& name) const;
     // The texts up to the first empty one.
     std::vector<vrkstring>& GetValue(const RegKey& key, const vrkstring& name, std::vector<vrkstring>& values) const;
     void SetValue(const RegKey& key, const vrkstring& name, const vrkstring& value) const;

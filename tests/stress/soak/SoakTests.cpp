@@ -1,7 +1,8 @@
-// SoakTests.cpp: threads make objects, call them early- and late-bound and release them at random while the
-// fake components fail, one way per phase, under Wine's heap checking. Each call succeeds or fails as its phase
-// says; then nothing may be alive and the heaps not grown. 4 s, or VRK_SOAK_SECONDS (scripts/stress.sh).
-#include "authenticator/FakeComponents.h"
+// SoakTests.cpp: threads make objects (some while they hold the server locked), call them early- and late-bound
+// and release them at random while the test components fail, one way per phase, under Wine's heap checking. Each
+// call succeeds or fails as its phase says, and a verdict is the user's; each object made one handle manager; then
+// nothing may be alive and the heaps not grown. 4 s, or VRK_SOAK_SECONDS (scripts/stress.sh).
+#include "components/FakeComponents.h"
 #include "support/ServerTest.h"
 
 #include <algorithm>
@@ -24,14 +25,15 @@ constexpr auto kPhaseLength = std::chrono::milliseconds(250);
 // Past the warm-up the heaps grew by under 16 KB in any run seen (CI and 60 s, both architectures);
 // the bound is four times that, and the run lasts until a byte leaked per operation would pass it.
 constexpr long long kHeapGrowthBound = 64 * 1024;
-std::atomic<long long> g_operations{0}, g_unexpected{0};
+std::atomic<long long> g_operations{0}, g_unexpected{0}, g_wrongVerdicts{0}, g_connected{0};
 
 // The phases besides the shared failures; not installed, creation succeeds and Authenticate fails.
 const ComponentFailure kHealthy = {"healthy", [](FakeScript&) {}, false, S_OK, L""};
 const ComponentFailure kNotInstalled = {"not installed", [](FakeScript&) {}, false, E_FAIL, L""};
 
 // One thread's operations in one phase until its end: a creation, which releases the thread's last
-// object, or Authenticate, early- or late-bound.
+// object (standalone, aggregated, or through the factory while it holds the server locked), or
+// Authenticate of a valid or an unknown user, early- or late-bound.
 void Operate(const ServerDll& dll, const ComponentFailure& phase, unsigned seed, Clock::time_point end)
 {
     ComApartment apartment(COINIT_MULTITHREADED); // outlives the object
@@ -39,8 +41,9 @@ void Operate(const ServerDll& dll, const ComponentFailure& phase, unsigned seed,
     ComPtr<IUnknown> object;
     for (; Clock::now() < end; ++g_operations)
     {
-        const unsigned kind = random() % (object ? 4 : 2);
-        const HRESULT expected = phase.atCreation == (kind < 2) ? phase.expected : S_OK; // where the phase strikes
+        const unsigned kind = random() % (object ? 5 : 3);
+        const bool creation = kind < 3;
+        const HRESULT expected = phase.atCreation == creation ? phase.expected : S_OK; // where the phase strikes
         HRESULT actual;
         if (kind < 2) // standalone, or inside an aggregate that then stands for it
         {
@@ -49,24 +52,38 @@ void Operate(const ServerDll& dll, const ComponentFailure& phase, unsigned seed,
             if (outer && outer->inner)
                 object = ComPtr<IUnknown>::Attach(outer.Detach());
         }
+        else if (kind == 2)
+        {
+            ComPtr<IClassFactory> factory;
+            if (SUCCEEDED(actual = dll.GetFactory(factory)) && SUCCEEDED(actual = factory->LockServer(TRUE)))
+            {
+                actual = factory->CreateInstance(nullptr, IID_IUnknown, object.PutVoid());
+                factory->LockServer(FALSE);
+            }
+        }
         else
         {
             ComPtr<IVRKsolutionAuthenticator1> dual;
-            Variant domain(L"CORP"), user(L"alice");
-            VARIANT_BOOL answer;
+            const bool valid = random() % 2;
+            Variant domain(L"CORP"), user(valid ? L"valid-user" : L"unknown-user"), late;
+            VARIANT_BOOL answer = VARIANT_FALSE;
             if (SUCCEEDED(actual = object.QueryInterface(IID_IVRKsolutionAuthenticator1, dual)))
-                actual = kind == 3 ? InvokeWith(dual.Get(), 2, {&domain, &user}, nullptr)
+                actual = kind == 4 ? InvokeWith(dual.Get(), 2, {&domain, &user}, &late)
                                    : dual->Authenticate(V_BSTR(&domain), V_BSTR(&user), &answer);
+            if (kind == 4 && SUCCEEDED(actual))
+                answer = V_VT(&late) == VT_BOOL ? V_BOOL(&late) : VARIANT_TRUE + 1;
+            g_wrongVerdicts += SUCCEEDED(actual) && answer != (valid ? VARIANT_TRUE : VARIANT_FALSE);
             ::SetErrorInfo(0, nullptr);
         }
+        g_connected += creation && SUCCEEDED(actual) && &phase != &kNotInstalled;
         g_unexpected += SUCCEEDED(expected) != SUCCEEDED(actual); // which failure it is, other tests tell
     }
 }
 
 TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResultsAndLeaveNothingBehind)
 {
-    ComApartment apartment(COINIT_MULTITHREADED); // keeps the fakes registered in it for the run
-    FakeComponentRegistration fakes;
+    ComApartment apartment(COINIT_MULTITHREADED);
+    FakeComponents fakes;
     ServerDll dll;
     ASSERT_HR(S_OK, RegisterServerTypeLibrary());
     std::vector<const ComponentFailure*> phases = {&kHealthy, &kNotInstalled};
@@ -88,8 +105,9 @@ TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResu
         if (turn % count == 0)
             std::shuffle(phases.begin(), phases.end(), seeds);
         const ComponentFailure& phase = *phases[turn % count];
-        g_fakeScript = FakeScript();
-        phase.arrange(g_fakeScript);
+        fakes.Script() = FakeScript();
+        fakes.Script().judgeByUser = true;
+        phase.arrange(fakes.Script());
         SetProductInstalled(&phase != &kNotInstalled);
         const Clock::time_point end = Clock::now() + (turn < count ? kPhaseLength / 5 : kPhaseLength);
         std::vector<std::thread> threads;
@@ -101,8 +119,11 @@ TEST(Soak, RandomOperationsFromManyThreadsWhileComponentsFail_GiveDocumentedResu
     const long long heapAfter = HeapBytesInUse(), measured = g_operations - warmUp;
     std::printf("soak: %lld operations, heap bytes in use %lld before, %lld after\n", measured, heapBefore, heapAfter);
     EXPECT_EQ(0, g_unexpected.load()) << "results unlike their phase's";
+    EXPECT_EQ(0, g_wrongVerdicts.load()) << "verdicts that were not the user's";
+    EXPECT_EQ(g_connected.load(), fakes.Record().handleManagerCreated) << "objects made, handle managers made";
     EXPECT_HR(S_OK, dll.CanUnloadNow()) << "an object or lock outlived the run";
-    EXPECT_EQ(0, g_fakeRecord.liveReferences) << "a component reference was not released";
+    EXPECT_EQ(0, fakes.Record().liveReferences) << "a component reference was not released";
+    EXPECT_EQ(0, Outer::live.load()) << "an aggregate outlived the run";
     EXPECT_LT(heapAfter - heapBefore, kHeapGrowthBound) << "the heaps grew over " << measured << " operations";
     SetProductInstalled(false);
     EXPECT_HR(S_OK, UnregisterServerTypeLibrary());

@@ -1,24 +1,19 @@
-// FakeComponents.cpp: call-counting stand-ins for the maker's components.
-#include "FakeComponents.h"
-
-#include <gtest/gtest.h>
+// FakeComponents.cpp: vrk_fake_components.dll, call-counting stand-ins for the maker's components,
+// created by COM from their registration like the real ones; FakeComponentState.h is their script
+// and record.
+#include "FakeComponentState.h"
 
 #include <mutex>
 
 namespace VrkTest
 {
 
-FakeScript g_fakeScript;
-FakeRecord g_fakeRecord;
-
-void ResetFakes()
-{
-    g_fakeScript = FakeScript();
-    g_fakeRecord = FakeRecord();
-}
-
 namespace
 {
+
+FakeComponentState g_state;
+FakeScript& g_fakeScript = g_state.script;
+FakeRecord& g_fakeRecord = g_state.record;
 
 std::mutex g_recordLock; // over the record's texts
 
@@ -91,6 +86,9 @@ public:
         std::lock_guard<std::mutex> hold(g_recordLock);
         g_fakeRecord.handleReceived = Text(handle);
         *verdict = g_fakeScript.verdict;
+        if (g_fakeScript.judgeByUser)
+            *verdict =
+                g_fakeRecord.handleReceived.rfind(L"\\valid") != std::wstring::npos ? VARIANT_TRUE : VARIANT_FALSE;
         return g_fakeScript.authenticateUser;
     }
 };
@@ -102,7 +100,11 @@ public:
     IFACEMETHODIMP GetPrimaryUserApplication(IUnknown** application) override
     {
         const bool delivers = SUCCEEDED(g_fakeScript.getApplication) && !g_fakeScript.deliverNullApplication;
-        *application = delivers ? new FakeApplication() : nullptr;
+        *application = nullptr;
+        if (delivers && g_fakeScript.handOutApplication)
+            (*application = g_fakeScript.handOutApplication)->AddRef();
+        else if (delivers)
+            *application = new FakeApplication();
         return g_fakeScript.getApplication;
     }
 };
@@ -144,7 +146,8 @@ public:
     IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         *out = nullptr;
-        EXPECT_EQ(nullptr, outer) << "the server never aggregates a component";
+        if (outer) // the server never aggregates a component
+            ::InterlockedIncrement(&g_fakeRecord.aggregationRequests);
         if (FAILED(g_fakeScript.*m_result))
             return g_fakeScript.*m_result;
         ::InterlockedIncrement(&(g_fakeRecord.*m_created));
@@ -166,36 +169,30 @@ FakeFactory<FakeHandleManager> g_handleManagerFactory(&FakeScript::createHandleM
 
 } // namespace
 
-FakeComponentRegistration::FakeComponentRegistration()
-{
-    EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakSingleSignOn, &g_singleSignOnFactory, CLSCTX_INPROC_SERVER,
-                                            REGCLS_MULTIPLEUSE, &m_cookies[0]));
-    EXPECT_EQ(S_OK, ::CoRegisterClassObject(CLSID_VeyrakHandleManager, &g_handleManagerFactory, CLSCTX_INPROC_SERVER,
-                                            REGCLS_MULTIPLEUSE, &m_cookies[1]));
-}
-
-FakeComponentRegistration::~FakeComponentRegistration()
-{
-    for (DWORD cookie : m_cookies)
-        ::CoRevokeClassObject(cookie);
-}
-
-const ComponentFailure kComponentFailures[7] = {
-    {"SSO component not creatable", [](FakeScript& s) { s.createSingleSignOn = REGDB_E_CLASSNOTREG; }, true,
-     REGDB_E_CLASSNOTREG, L"VRKauth: failed to create signed SSO component"},
-    {"GetPrimaryUserApplication fails", [](FakeScript& s) { s.getApplication = static_cast<HRESULT>(0x80045678); },
-     true, static_cast<HRESULT>(0x80045678), L"VRKauth: failed to GetPrimaryUserApplication"},
-    {"GetPrimaryUserApplication delivers null", [](FakeScript& s) { s.deliverNullApplication = true; }, true,
-     E_UNEXPECTED, L"VRKauth: failed to GetPrimaryUserApplication"},
-    {"application refuses IPrimaryUserApp3", [](FakeScript& s) { s.applicationRefusesApp3 = true; }, true,
-     E_NOINTERFACE, L"VRKauth: QI(IPrimaryUserApp3) failed"},
-    {"handle manager not creatable", [](FakeScript& s) { s.createHandleManager = E_OUTOFMEMORY; }, true, E_OUTOFMEMORY,
-     L"VRKauth: failed to create signed handle manager component"},
-    {"CreateUserHandle fails", [](FakeScript& s) { s.createUserHandle = E_ACCESSDENIED; }, false, E_ACCESSDENIED,
-     L"_CreateHandle: failed to create a user handle"},
-    // The component writes a true verdict before it fails.
-    {"AuthenticateUser fails", [](FakeScript& s) { s.authenticateUser = CO_E_SERVER_EXEC_FAILURE; }, false,
-     CO_E_SERVER_EXEC_FAILURE, L"Authenticate: AuthenticateUser failed"},
-};
-
 } // namespace VrkTest
+
+using namespace VrkTest;
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    IClassFactory* factory = nullptr;
+    if (::IsEqualCLSID(clsid, CLSID_VeyrakSingleSignOn))
+        factory = &g_singleSignOnFactory;
+    else if (::IsEqualCLSID(clsid, CLSID_VeyrakHandleManager))
+        factory = &g_handleManagerFactory;
+    return factory ? factory->QueryInterface(iid, object) : CLASS_E_CLASSNOTAVAILABLE;
+}
+
+// The state lives as long as the process: the DLL is never unloaded.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return S_FALSE;
+}
+
+extern "C" FakeComponentState* WINAPI VrkFakeComponentState()
+{
+    return &g_state;
+}
