@@ -2,7 +2,7 @@
 """Turns the benchmark programs' JSON results into the table of figures and the plot data, and
 compares the figures with the baseline of the last accepted run.
 
-    bench-report.py OUT_DIR ARCH=RESULTS_DIR... [--baseline FILE [--accept]]
+    bench-report.py OUT_DIR ARCH=RESULTS_DIR... [--baseline FILE [--accept]] [--partial]
 
 Each RESULTS_DIR holds one architecture's *.json files (Google Benchmark's --benchmark_out).
 Writes OUT_DIR/figures.md (the table, also printed), OUT_DIR/scaling.dat and
@@ -52,6 +52,10 @@ FIGURES = [
      "proxy / direct", None, "time"),
     ("7 IsInstalled, surrogate", "F7.Surrogate.server/real_time", "F7.Surrogate.peer/real_time",
      "dllhost / in process", None, "time"),
+    ("8 CreateInstance, connected", "F8.Create.server/real_time", "F8.Create.peer/real_time",
+     "this release / previous", ("<=", 1.30), "time"),
+    ("8 CreateInstance, first in the DLL's life", "F8.CreateFirst.server/real_time",
+     "F8.CreateFirst.peer/real_time", "this release / previous", None, "time"),
 ]
 
 # Figures that a run may lack: 4 threads where there are fewer processors, and the surrogate
@@ -217,6 +221,8 @@ def main(arguments):
     parser.add_argument("architectures", nargs="+", metavar="ARCH=RESULTS_DIR")
     parser.add_argument("--baseline", help="compare with this file of accepted ratios")
     parser.add_argument("--accept", action="store_true", help="then write this run's ratios into it")
+    parser.add_argument("--partial", action="store_true",
+                        help="a run of some programs only: figures that none of its runs measured are left out")
     options = parser.parse_args(arguments)
     out_directory = options.out_directory
     architectures = [argument.split("=", 1) for argument in options.architectures]
@@ -235,6 +241,8 @@ def main(arguments):
             if result:
                 rows.setdefault(figure[0], []).append(result[0])
                 ratios[(figure[0], arch)] = result[1]
+            elif options.partial and not (set(runs) | failed) & set(figure[1:3]):
+                continue
             elif figure[0] not in OPTIONAL_FIGURES or failed & set(figure[1:3]):
                 missing.append("%s (%s)" % (figure[0], arch))
         for threads in (1, 2, 4):

@@ -5,7 +5,12 @@
 # the surrogate, runs where both architectures run. Then prints, one line each, the figures that
 # are worse than in the baseline of the last accepted run (bench/baseline.tsv) by more than
 # their spread; --accept makes this run the baseline.
-#   scripts/bench.sh [--repetitions N] [--min-time SECONDS] [--no-build] [--accept]
+#   scripts/bench.sh [--repetitions N] [--min-time SECONDS] [--no-build] [--accept] [--only PROGRAM...]
+# --only runs the named programs alone (figure 7 needs surrogate_bench named); --accept then
+# replaces only their figures in the baseline.
+# Figure 8 compares the creation of a connected object with the previous release's DLL, built
+# from that release's sources (VRK_BENCH_PREVIOUS_RELEASE, a commit; by default the last release
+# before the components' integrity check) into build/bench-previous.
 # Writes into build/bench/ (VRK_BENCH_OUT): <arch>/*.json (Google Benchmark's results),
 # figures.md (the table), machine.txt, scaling.png (figures 4 and 5 as plots).
 # The server and its peers run in the same process, their repetitions interleaved in random
@@ -21,12 +26,18 @@ repetitions=12
 min_time=0.1
 run_build=1
 accept=()
+only=()
 while [ $# -gt 0 ]; do
     case $1 in
         --repetitions) repetitions=$2; shift 2 ;;
         --min-time) min_time=$2; shift 2 ;;
         --no-build) run_build=0; shift ;;
         --accept) accept=(--accept); shift ;;
+        --only)
+            shift
+            only=()
+            while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do only+=("$1"); shift; done
+            ;;
         *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
 done
@@ -35,7 +46,8 @@ winepath_of() {
     printf 'Z:%s' "${1//\//\\}"
 }
 
-programs=(authenticate_bench dispatch_bench factory_bench registration_bench apartment_bench)
+programs=(authenticate_bench dispatch_bench factory_bench registration_bench apartment_bench creation_bench)
+previous_release=${VRK_BENCH_PREVIOUS_RELEASE:-ba4c82bc3aa901f48b88300401291637c49c46cc}
 
 # gnuplot draws the plot; python3 reads the JSON results.
 "$root/scripts/bootstrap.sh" gnuplot-nox
@@ -52,6 +64,24 @@ done
 if [ "$run_build" = 1 ]; then
     "$root/scripts/build.sh" "${architectures[@]}"
 fi
+[ ${#only[@]} -eq 0 ] || programs=("${only[@]}")
+
+# build_previous_release ARCH: the previous release's DLL beside this tree's benchmarks, in
+# bin/previous-release/, which creation_bench loads as its peer.
+build_previous_release() {
+    local sources=$build/bench-previous/src tree=$build/bench-previous/$1 toolchain
+    if [ "$(cat "$sources/.commit" 2>/dev/null)" != "$(git -C "$root" rev-parse "$previous_release")" ]; then
+        rm -rf "$sources"
+        mkdir -p "$sources"
+        git -C "$root" archive "$previous_release" | tar -x -C "$sources"
+        git -C "$root" rev-parse "$previous_release" >"$sources/.commit"
+    fi
+    toolchain=$sources/cmake/toolchain-$([ "$1" = x86 ] && echo i686 || echo x86_64)-w64-mingw32.cmake
+    cmake -S "$sources" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$tree" --target vrksolauth -j"$(nproc)" >/dev/null
+    mkdir -p "$build/$1/bin/previous-release"
+    cp "$tree/bin/vrksolauth.dll" "$build/$1/bin/previous-release/vrksolauth.dll"
+}
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -105,6 +135,7 @@ start_com_service() {
 report_arguments=()
 for arch in "${architectures[@]}"; do
     mkdir -p "$out/$arch"
+    [[ " ${programs[*]} " != *" creation_bench "* ]] || build_previous_release "$arch"
     for program in "${programs[@]}"; do
         run_benchmark "$arch" "$program" "$build/$arch/bench-wineprefix"
     done
@@ -114,7 +145,7 @@ done
 
 # Figure 7: in a 64-bit prefix of its own, the 32-bit server registered by the 32-bit regsvr32
 # and offered to 64-bit clients by the 32-bit vrkauth; the 64-bit surrogate_bench is the client.
-if [ ${#architectures[@]} -eq 2 ]; then
+if [ ${#architectures[@]} -eq 2 ] && [[ ${#only[@]} -eq 0 || " ${only[*]} " == *" surrogate_bench "* ]]; then
     prefix=$build/x64/bench-surrogate-wineprefix
     stop_wineserver "$prefix"
     rm -rf "$prefix"
@@ -137,8 +168,10 @@ fi
 echo "load average after the run: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/machine.txt"
 
 echo
+partial=()
+[ ${#only[@]} -eq 0 ] || partial=(--partial)
 python3 "$root/scripts/bench-report.py" "$out" "${report_arguments[@]}" \
-    --baseline "$root/bench/baseline.tsv" "${accept[@]}"
-gnuplot -e "dir='$out'" "$root/scripts/bench-plot.gp"
+    --baseline "$root/bench/baseline.tsv" "${accept[@]}" "${partial[@]}"
+[ ${#only[@]} -gt 0 ] || gnuplot -e "dir='$out'" "$root/scripts/bench-plot.gp"
 echo
 echo "results: $out (figures.md, machine.txt, scaling.png, <arch>/*.json)"

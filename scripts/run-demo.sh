@@ -80,7 +80,7 @@ quiet cmd /c exit
 product_key=$("$root/scripts/product-key.sh")
 
 heading "Registering the substitute components and the server with regsvr32"
-run_step "regsvr32 registers the substitute components" 0 regsvr32 /s "$bin/vrksimulator.dll"
+run_step "regsvr32 registers the substitute components" 0 regsvr32 /s "$build/signed/vrksimulator.dll"
 run_step "regsvr32 registers vrksolauth.dll" 0 regsvr32 /s "$bin/vrksolauth.dll"
 run_step "vrkauth info: the server is fully registered, the product key absent" 0 "$bin/vrkauth.exe" info
 
@@ -116,7 +116,7 @@ run_script_step "VBScript: an empty user" '  description: _CreateHandle: missing
 
 heading "Unregistering"
 run_step "regsvr32 /u removes the server" 0 regsvr32 /u /s "$bin/vrksolauth.dll"
-run_step "regsvr32 /u removes the substitute components" 0 regsvr32 /u /s "$bin/vrksimulator.dll"
+run_step "regsvr32 /u removes the substitute components" 0 regsvr32 /u /s "$build/signed/vrksimulator.dll"
 quiet reg delete "$product_key" /f
 
 heading "Summary"

@@ -1,6 +1,8 @@
-// QuietComponents.cpp: the allocation-free stand-ins. Every object is static and counts no
-// references, so that AddRef and Release write nothing either.
-#include "support/QuietComponents.h"
+// QuietComponents.cpp: vrk_quiet_components.dll, the allocation-free stand-ins. Every object is
+// static and counts no references, so that AddRef and Release write nothing either.
+#include "VeyrakComponents.h"
+
+#include <windows.h>
 
 namespace VrkBench
 {
@@ -117,21 +119,24 @@ QuietFactory g_handleManagerFactory(&g_handleManager);
 
 } // namespace
 
-QuietComponentRegistration::QuietComponentRegistration()
-{
-    m_result = ::CoRegisterClassObject(CLSID_VeyrakSingleSignOn, &g_singleSignOnFactory, CLSCTX_INPROC_SERVER,
-                                       REGCLS_MULTIPLEUSE, &m_singleSignOnCookie);
-    if (SUCCEEDED(m_result))
-        m_result = ::CoRegisterClassObject(CLSID_VeyrakHandleManager, &g_handleManagerFactory, CLSCTX_INPROC_SERVER,
-                                           REGCLS_MULTIPLEUSE, &m_handleManagerCookie);
-}
-
-QuietComponentRegistration::~QuietComponentRegistration()
-{
-    if (m_singleSignOnCookie)
-        ::CoRevokeClassObject(m_singleSignOnCookie);
-    if (m_handleManagerCookie)
-        ::CoRevokeClassObject(m_handleManagerCookie);
-}
-
 } // namespace VrkBench
+
+using namespace VrkBench;
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (::IsEqualCLSID(clsid, CLSID_VeyrakSingleSignOn))
+        return g_singleSignOnFactory.QueryInterface(iid, object);
+    if (::IsEqualCLSID(clsid, CLSID_VeyrakHandleManager))
+        return g_handleManagerFactory.QueryInterface(iid, object);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+// Nothing counts references, so nothing tells when the DLL is free: it stays.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return S_FALSE;
+}

@@ -7,15 +7,14 @@
 // the application judges every handle valid.
 #pragma once
 
-#include "VeyrakComponents.h"
-
 #include <windows.h>
 
 namespace VrkBench
 {
 
-// Registers the two components' class objects with the calling thread's apartment; the server's
-// CoCreateInstance finds them there. One registration per process at a time.
+// Registers the signed vrk_quiet_components.dll (bin/components/) for the two components in the
+// machine's classes, where the server's integrity check reads them and COM finds them, and removes
+// the registration again. One registration per process at a time.
 class QuietComponentRegistration
 {
 public:
@@ -24,13 +23,11 @@ public:
     QuietComponentRegistration& operator=(const QuietComponentRegistration&) = delete;
     ~QuietComponentRegistration();
 
-    // S_OK when both class objects were registered.
+    // S_OK when both classes were registered.
     HRESULT Result() const { return m_result; }
 
 private:
     HRESULT m_result = E_FAIL;
-    DWORD m_singleSignOnCookie = 0;
-    DWORD m_handleManagerCookie = 0;
 };
 
 } // namespace VrkBench

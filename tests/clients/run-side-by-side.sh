@@ -28,7 +28,10 @@ own_prefixes "$VRK_PREFIX"
 
 as() { export VRK_WINE_ARCH=$([ "$1" = x86 ] && echo wow64 || echo win64); }
 bin_of() { [ "$1" = x86 ] && echo "$x86_bin" || echo "$x64_bin"; }
-regsvr32_dll() { windows_path "$(bin_of "$1")/vrksolauth.dll"; }
+# The signed copies, as shipped: unregistering one server restores what the other one shares only
+# when the other is the maker's signed DLL.
+signed_of() { echo "$(dirname "$(bin_of "$1")")/signed"; }
+regsvr32_dll() { windows_path "$(signed_of "$1")/vrksolauth.dll"; }
 msi_dll() { echo "C:\\Program Files$([ "$1" = x86 ] && echo ' (x86)')\\VEYRAK\\vrksolauth\\vrksolauth.dll"; }
 dll_of=regsvr32_dll
 
@@ -115,7 +118,7 @@ echo "=== surrogate"
 x86_vrkauth=$x86_bin/vrkauth.exe x64_vrkauth=$x64_bin/vrkauth.exe
 as x86
 check_runs regsvr32 <<<"/s '$(regsvr32_dll x86)'|0
-/s '$(windows_path "$x86_bin/vrksimulator.dll")'|0"
+/s '$(windows_path "$(signed_of x86)/vrksimulator.dll")'|0"
 check_runs "$x86_bin/vrksim.exe" <<<"users add CORP alice|0"
 check_runs reg <<<"add '$product_key' /f|0"
 check_runs "$x86_vrkauth" <<<"surrogate on|0|surrogate on: 64-bit clients create the 32-bit server in dllhost.exe"
