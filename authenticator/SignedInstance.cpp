@@ -12,6 +12,7 @@
 #include <objbase.h>
 
 #include <mutex>
+#include <vector>
 
 namespace Veyrak
 {
@@ -19,20 +20,71 @@ namespace Veyrak
 namespace
 {
 
-// The files verified in this process, held until the module unloads.
+// How an in-process component was found: the class context that reaches its verified file, and
+// that file. Later creations go straight to COM with it, and each object is still checked against
+// the verified file: what the registration names now matters only when COM makes something else.
+// A local server's plan is made at every creation: no object of its own tells afterwards which
+// program made it.
+struct Plan
+{
+    CLSID clsid;
+    DWORD requested;
+    DWORD context;
+    bool inProcess;
+    FileIdentity file;
+};
+
+// The files verified in this process, held until the module unloads, and the plans made.
 VerifiedFiles g_verifiedFiles;
-std::mutex g_cleanUpLock;
+std::mutex g_lock; // over the plans and the clean-up's registration
+std::vector<Plan> g_plans;
 bool g_cleanUpRegistered = false;
 
 void ForgetVerifiedFiles(DWORD_PTR)
 {
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        g_plans.clear();
+    }
     g_verifiedFiles.Clear();
+}
+
+bool FindPlan(REFCLSID clsid, DWORD requested, Plan& found)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (const Plan& plan : g_plans)
+        if (::IsEqualCLSID(plan.clsid, clsid) && plan.requested == requested)
+        {
+            found = plan;
+            return true;
+        }
+    return false;
+}
+
+void ForgetPlan(REFCLSID clsid, DWORD requested)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (auto plan = g_plans.begin(); plan != g_plans.end(); ++plan)
+        if (::IsEqualCLSID(plan->clsid, clsid) && plan->requested == requested)
+        {
+            g_plans.erase(plan);
+            return;
+        }
+}
+
+void RememberPlan(const Plan& plan)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (const Plan& other : g_plans)
+        if (::IsEqualCLSID(other.clsid, plan.clsid) && other.requested == plan.requested)
+            return;
+    g_plans.push_back(plan);
 }
 
 // The process's verified files, once their clean-up is in the module's termination list.
 HRESULT ProcessVerifiedFiles(VerifiedFiles*& files)
 {
-    std::lock_guard<std::mutex> hold(g_cleanUpLock);
+    std::lock_guard<std::mutex> hold(g_lock);
     if (!g_cleanUpRegistered)
     {
         VRK_RETURN_IF_FAILED(TheServerModule().AddTerminationEntry(&ForgetVerifiedFiles, 0));
@@ -42,19 +94,40 @@ HRESULT ProcessVerifiedFiles(VerifiedFiles*& files)
     return S_OK;
 }
 
+HRESULT CreateFromPlan(const Plan& plan, IUnknown* outer, REFIID iid, void** object, VerifiedFiles& files)
+{
+    ComPtr<IUnknown> created;
+    VRK_RETURN_IF_FAILED(::CoCreateInstance(plan.clsid, outer, plan.context, iid, created.PutVoid()));
+    // A changed registration, a per-user one, a class object registered in the process: COM may
+    // have made the object from anything; only the verified file's own is kept.
+    if (created && plan.inProcess)
+        VRK_RETURN_IF_FAILED(VerifyObjectLivesIn(created.Get(), plan.file, files));
+    *object = created.Detach();
+    return S_OK;
+}
+
 HRESULT CreateVerifiedInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object)
 {
     VerifiedFiles* files = nullptr;
     VRK_RETURN_IF_FAILED(ProcessVerifiedFiles(files));
+    Plan plan;
+    if (FindPlan(clsid, context, plan))
+    {
+        const HRESULT result = CreateFromPlan(plan, outer, iid, object, *files);
+        if (result != VRK_E_COMPONENT_NOT_VERIFIED_FILE)
+            return result;
+        // Something else than the verified file's code answered: the registration is read again,
+        // to name the refusal. Nothing is created a second time.
+        ForgetPlan(clsid, context);
+        const HRESULT verdict = AssessComponent(clsid, context, *files).verdict;
+        return FAILED(verdict) ? verdict : result;
+    }
     const ComponentAssessment assessment = AssessComponent(clsid, context, *files);
     VRK_RETURN_IF_FAILED(assessment.verdict);
-    ComPtr<IUnknown> created;
-    VRK_RETURN_IF_FAILED(::CoCreateInstance(clsid, outer, assessment.context, iid, created.PutVoid()));
-    // A changed registration, a per-user one, a class object registered in the process: COM may
-    // have made the object from anything; only the verified file's own is kept.
-    if (created && assessment.inProcess)
-        VRK_RETURN_IF_FAILED(VerifyObjectLivesIn(created.Get(), assessment.identity));
-    *object = created.Detach();
+    plan = Plan{clsid, context, assessment.context, assessment.inProcess, assessment.identity};
+    VRK_RETURN_IF_FAILED(CreateFromPlan(plan, outer, iid, object, *files));
+    if (plan.inProcess)
+        RememberPlan(plan);
     return S_OK;
 }
 

@@ -2,6 +2,7 @@
 #include "authenticator/VRKsolutionAuthenticator.h"
 
 #include "Common/Utility/UniqueResource.h"
+#include "authenticator/Components.h"
 #include "authenticator/FailureLadder.h"
 #include "authenticator/ProductKey.h"
 #include "authenticator/SignedInstance.h"
@@ -11,10 +12,6 @@ namespace Veyrak
 
 namespace
 {
-
-constexpr DWORD kSsoClassContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-constexpr DWORD kHandleManagerClassContext =
-    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // A component that reports success must deliver a pointer; nothing null is ever called through.
 void ThrowIfFailedOrNull(HRESULT result, const void* delivered, const char* message)

@@ -3,8 +3,9 @@
 // by the previous release's DLL in the same process: bin/previous-release/vrksolauth.dll, which
 // scripts/bench.sh builds from that release's sources (where it is missing, as in the test run,
 // this tree's own DLL stands in). Once steady: after the first creation, whose verification of the
-// components' files is then reused. And the first: each iteration loads the DLL, creates and
-// releases one object and unloads the DLL again, which forgets what it had verified.
+// components' files is then reused. And the first: each iteration loads a copy of the DLL of its
+// own (bin/first-creation/), creates and releases one object and unloads the copy again, which
+// forgets what it had verified.
 #include "support/BenchSupport.h"
 #include "support/QuietComponents.h"
 
@@ -15,6 +16,20 @@ namespace VrkBench
 
 namespace
 {
+
+// The copy of this tree's or the previous release's DLL for the first creations.
+const char* FirstCreationCopy(bool server)
+{
+    return server ? "first-creation\\this\\vrksolauth.dll" : "first-creation\\previous\\vrksolauth.dll";
+}
+
+HRESULT CopyBeside(const char* from, const char* to)
+{
+    const std::string folder = VrkTest::ProgramDirectory(), target = folder + to;
+    ::CreateDirectoryA((folder + "first-creation").c_str(), nullptr);
+    ::CreateDirectoryA(target.substr(0, target.find_last_of('\\')).c_str(), nullptr);
+    return ::CopyFileA((folder + from).c_str(), target.c_str(), FALSE) ? S_OK : Veyrak::LastErrorResult();
+}
 
 const char* PreviousRelease()
 {
@@ -38,7 +53,9 @@ private:
             Check(m_installation.Result(), "create the installation key") &&
             Check(m_components.Result(), "register the components") &&
             Check(m_server.GetFactory(m_serverFactory), "get the factory") &&
-            Check(m_peer.GetFactory(m_peerFactory), "get the previous release's factory"))
+            Check(m_peer.GetFactory(m_peerFactory), "get the previous release's factory") &&
+            Check(CopyBeside("vrksolauth.dll", FirstCreationCopy(true)), "copy the DLL") &&
+            Check(CopyBeside(PreviousRelease(), FirstCreationCopy(false)), "copy the previous release"))
         {
             // The first creation of each verifies what the rest reuse.
             ComPtr<IUnknown> object;
@@ -88,7 +105,7 @@ void CreateFirst(benchmark::State& state, bool server)
     HRESULT result = S_OK;
     for (auto _ : state)
     {
-        ServerLibrary library(server ? "vrksolauth.dll" : PreviousRelease());
+        ServerLibrary library(FirstCreationCopy(server));
         ComPtr<IUnknown> object;
         result = library.Create(CLSID_VRKsolutionAuthenticator, nullptr, IID_IUnknown, object.PutVoid());
         object.Reset();

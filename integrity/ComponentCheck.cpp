@@ -96,29 +96,22 @@ ComponentAssessment AssessComponent(REFCLSID clsid, DWORD context, VerifiedFiles
     return assessment;
 }
 
-HRESULT VerifyObjectLivesIn(IUnknown* object, const FileIdentity& file)
+HRESULT VerifyObjectLivesIn(IUnknown* object, const FileIdentity& file, VerifiedFiles& files)
 {
-    const HMODULE module = ModuleOfObject(object);
-    FileIdentity identity;
-    if (!module || FAILED(IdentityOfPath(ModuleFileName(module), identity)) || identity != file)
-        return VRK_E_COMPONENT_NOT_VERIFIED_FILE;
-    return S_OK;
+    return files.VerifyModule(ModuleOfObject(object), file);
 }
 
 HRESULT VerifyHandedOutObject(IUnknown* object, VerifiedFiles& files)
 {
     const HMODULE module = ModuleOfObject(object);
-    const std::wstring path = module ? ModuleFileName(module) : std::wstring();
-    if (path.empty())
+    if (!module)
         return VRK_E_COMPONENT_NOT_VERIFIED_FILE;
-    FileIdentity identity;
-    VRK_RETURN_IF_FAILED(IdentityOfPath(path, identity));
-    if (files.Contains(identity) || InSystemFolder(path))
+    if (files.IsKnownModule(module))
         return S_OK;
-    FileIdentity verified;
-    VRK_RETURN_IF_FAILED(files.Verify(path, verified));
-    // The file at the module's path now must be the one that loaded.
-    return verified == identity ? S_OK : VRK_E_COMPONENT_NOT_VERIFIED_FILE;
+    const std::wstring path = ModuleFileName(module);
+    if (!path.empty() && InSystemFolder(path))
+        return S_OK;
+    return files.VerifyAnyModule(module);
 }
 
 } // namespace Veyrak

@@ -42,9 +42,9 @@ struct ComponentAssessment
 // registration cannot be read.
 ComponentAssessment AssessComponent(REFCLSID clsid, DWORD context, VerifiedFiles& files);
 
-// Whether the object's vtable lies in the module loaded from the file with this identity: the
-// object was made by that file's code. VRK_E_COMPONENT_NOT_VERIFIED_FILE otherwise.
-HRESULT VerifyObjectLivesIn(IUnknown* object, const FileIdentity& file);
+// Whether the object's vtable lies in the module loaded from the verified file with this identity:
+// the object was made by that file's code. VRK_E_COMPONENT_NOT_VERIFIED_FILE otherwise.
+HRESULT VerifyObjectLivesIn(IUnknown* object, const FileIdentity& file, VerifiedFiles& files);
 
 // For an object that a verified component handed out: one in process must live in a file that
 // passes the check (verified now where it was not yet); one whose vtable lies in a module of the

@@ -70,6 +70,11 @@ bool NamesOtherServer(const RegKey& classKey)
     return false;
 }
 
+std::string ClassKeyPath(REFCLSID clsid)
+{
+    return std::string(kMachineClasses) + "CLSID\\" + AnsiGuid(clsid);
+}
+
 } // namespace
 
 REGSAM OwnRegistryView()
@@ -98,7 +103,7 @@ std::wstring ProgramOfCommandLine(const std::wstring& commandLine)
 ComponentRegistration ReadMachineRegistration(REFCLSID clsid)
 {
     ComponentRegistration registration;
-    const std::string classPath = std::string(kMachineClasses) + "CLSID\\" + AnsiGuid(clsid);
+    const std::string classPath = ClassKeyPath(clsid);
     if (!KeyExists(HKEY_LOCAL_MACHINE, classPath))
         return registration;
     registration.registered = true;

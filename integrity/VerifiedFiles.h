@@ -1,5 +1,6 @@
 // VerifiedFiles.h: the files that passed the signature check, each held open so that it cannot
-// change while it is known: a verdict is reused only for the very file it was reached on.
+// change while it is known, and the modules proven to be loaded from them: a verdict is reused
+// only for the very file it was reached on, and for the module loaded from that file.
 #pragma once
 
 #include "integrity/HeldFile.h"
@@ -29,10 +30,20 @@ public:
     // receives the file's identity where it could be opened, signature (optional) the verdict.
     HRESULT Verify(const std::wstring& path, FileIdentity& identity, SignatureVerdict* signature = nullptr);
 
-    // Whether the file with this identity passed and is held.
-    bool Contains(const FileIdentity& identity) const;
+    // Whether module was loaded from the verified file with this identity. The first time, its
+    // file is compared with the held one, and the module is then pinned in the process: it can
+    // never be unloaded, so that no other module can take its place at its address and a later
+    // answer is the comparison of two handles. VRK_E_COMPONENT_NOT_VERIFIED_FILE otherwise.
+    HRESULT VerifyModule(HMODULE module, const FileIdentity& file);
 
-    // Closes every held file and forgets every verdict.
+    // Whether module is already known to be loaded from a verified file: no file is touched.
+    bool IsKnownModule(HMODULE module) { return Known(module, nullptr); }
+
+    // Whether module was loaded from any verified file; verifies the file that it was loaded
+    // from where it is not known yet (then as VerifyModule).
+    HRESULT VerifyAnyModule(HMODULE module);
+
+    // Closes every held file and forgets every verdict (the pinned modules stay).
     void Clear();
 
 private:
@@ -40,10 +51,12 @@ private:
     {
         HeldFile file;
         SignatureVerdict signature;
+        std::vector<HMODULE> modules; // proven loaded from the file, and pinned
     };
-    const Entry* Find(const FileIdentity& identity) const;
+    Entry* Find(const FileIdentity& identity);
+    bool Known(HMODULE module, const FileIdentity* file);
 
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::vector<Entry> m_entries;
 };
 

@@ -124,6 +124,18 @@ HRESULT RegisterServerFileTypeLibrary(const char* serverPath)
     return RegisterLoadedTypeLibrary(result, path, library.Get());
 }
 
+HRESULT ServerFileLibraryId(const char* serverPath, GUID& libraryId)
+{
+    UniqueBstr path;
+    ComPtr<ITypeLib> library;
+    VRK_RETURN_IF_FAILED(LoadServerTypeLibrary(serverPath, path.put(), library.Put()));
+    TLIBATTR* attributes = nullptr;
+    VRK_RETURN_IF_FAILED(library->GetLibAttr(&attributes));
+    libraryId = attributes->guid;
+    library->ReleaseTLibAttr(attributes);
+    return S_OK;
+}
+
 HRESULT UnregisterTypeLibrary(HINSTANCE module)
 {
     UniqueBstr path;

@@ -20,6 +20,8 @@ HRESULT RegisterTypeLibrary(HINSTANCE module);
 // The same for the type library of another server file, of either architecture (the library is
 // read as data), registered for the platform that the library names.
 HRESULT RegisterServerFileTypeLibrary(const char* serverPath);
+// The LIBID of the type library that a server file carries (or the ".tlb" file beside it).
+HRESULT ServerFileLibraryId(const char* serverPath, GUID& libraryId);
 // Unregisters it; the unregistration's own result is not reported.
 HRESULT UnregisterTypeLibrary(HINSTANCE module);
 

@@ -3,6 +3,7 @@
 
 #include "Common/Utility/GuidText.h"
 #include "Common/Utility/ModulePath.h"
+#include "Common/Utility/TextConversion.h"
 #include "Common/Utility/UniqueResource.h"
 #include "server/ServerRegistration.h"
 
@@ -13,12 +14,14 @@ namespace
 {
 
 constexpr DWORD kLongestValueName = 16384;
+const char kMachineClasses[] = "SOFTWARE\\Classes";
 
-// The string value of HKEY_CLASSES_ROOT\path in view (0 for the process's own); empty when absent.
+// The string value of the machine's classes' path in view; empty when absent.
 std::string ReadClassesString(const std::string& path, const char* name, REGSAM view)
 {
     UniqueHkey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+    const std::string machinePath = std::string(kMachineClasses) + "\\" + path;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, machinePath.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
         return {};
     char value[MAX_PATH * 2] = {};
     DWORD size = sizeof value - 1, type = REG_NONE;
@@ -113,32 +116,45 @@ REGSAM OtherRegistryView()
 #endif
 }
 
-OtherArchitectureRegistration OtherArchitectureRegistration::Read(ServerModule& module)
+bool OtherArchitectureRegistration::IsThisProductsServer(HINSTANCE module, const std::string& server)
 {
-    OtherArchitectureRegistration found;
+    FileIdentity identity;
+    if (FAILED(m_verified.Verify(WidenAnsi(server.c_str()), identity)))
+        return false;
+    GUID own = GUID_NULL, other = GUID_NULL;
+    return SUCCEEDED(ServerFileLibraryId(OwnPath(module).c_str(), own)) &&
+           SUCCEEDED(ServerFileLibraryId(server.c_str(), other)) && ::IsEqualGUID(own, other);
+}
+
+void OtherArchitectureRegistration::Read(ServerModule& module, const char* const* progIds)
+{
     const REGSAM otherView = OtherRegistryView();
-    if (!otherView)
-        return found;
+    UniqueHkey classes;
+    if (!otherView || ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineClasses, 0, KEY_READ, classes.put()) != ERROR_SUCCESS)
+        return;
     const std::string ownPath = OwnPath(module.Instance());
     for (ObjectMapEntry* row = module.ObjectMap(); row && row->classId; ++row)
     {
         const std::string classKey = ClassKeyPath(*row->classId);
         const std::string server = ReadClassesString(classKey + "\\InprocServer32", nullptr, otherView);
         if (server.empty() || ::lstrcmpiA(server.c_str(), ownPath.c_str()) == 0 ||
-            ::GetFileAttributesA(server.c_str()) == INVALID_FILE_ATTRIBUTES)
+            !IsThisProductsServer(module.Instance(), server))
             continue;
-        if (found.m_serverPath.empty())
-            found.m_serverPath = server;
-        // The class key of either view names the ProgIDs; both views share their keys.
+        if (m_serverPath.empty())
+            m_serverPath = server;
+        // The class key of either view names the ProgIDs; both views share their keys. Only the
+        // class's own are kept: a name that the other view's class key gives is not trusted.
         for (const char* value : {"ProgID", "VersionIndependentProgID"})
         {
             const std::string progId = ReadClassesString(classKey + "\\" + value, nullptr, otherView);
+            bool own = false;
+            for (const char* const* name = progIds; name && *name; ++name)
+                own = own || ::lstrcmpiA(progId.c_str(), *name) == 0;
             RegistryKeyCopy copy;
-            if (!progId.empty() && CopyKey(HKEY_CLASSES_ROOT, progId, copy))
-                found.m_sharedKeys.push_back(std::move(copy));
+            if (own && CopyKey(classes.get(), progId, copy))
+                m_sharedKeys.push_back(std::move(copy));
         }
     }
-    return found;
 }
 
 HRESULT OtherArchitectureRegistration::Restore() const
@@ -146,9 +162,12 @@ HRESULT OtherArchitectureRegistration::Restore() const
     if (!Found())
         return S_OK;
     HRESULT first = S_OK;
+    UniqueHkey classes;
+    LSTATUS status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineClasses, 0, KEY_WRITE, classes.put());
     for (const RegistryKeyCopy& key : m_sharedKeys)
     {
-        const LSTATUS status = WriteKey(HKEY_CLASSES_ROOT, key);
+        if (status == ERROR_SUCCESS)
+            status = WriteKey(classes.get(), key);
         if (status != ERROR_SUCCESS && SUCCEEDED(first))
             first = HRESULT_FROM_WIN32(status);
     }

@@ -5,11 +5,15 @@
 // shared by both views, and unregistering a type library removes its interfaces' keys from both
 // views. Plain unregistration of one server would so take the other's ProgIDs and the keys that
 // marshal its interface. Unregistration therefore first reads whether the other view still
-// registers a class of this module with a server file that exists, and if so puts back what that
-// server's own registration wrote to the shared keys: the ProgID keys, and its type library's
-// registration, made again from its own file.
+// registers a class of this module with a server file that is this product's own DLL, signed by
+// one of the maker's publishers, and if so puts back what that server's own registration wrote to
+// the shared keys: this class's ProgID keys, and its type library's registration, made again from
+// its own file. Everything is read from the machine's classes (HKEY_LOCAL_MACHINE\SOFTWARE\Classes)
+// of the view it belongs to, never from the merged HKEY_CLASSES_ROOT: what an administrator's
+// unregistration writes back machine-wide must come from the machine's own registration.
 #pragma once
 
+#include "integrity/VerifiedFiles.h"
 #include "server/ServerModule.h"
 
 #include <windows.h>
@@ -38,10 +42,13 @@ class OtherArchitectureRegistration
 {
 public:
     // Reads, before this module is unregistered, what the other architecture's registration of
-    // its classes needs kept. Finds nothing where there is no other view (32-bit Windows).
-    static OtherArchitectureRegistration Read(ServerModule& module);
+    // its classes needs kept: the ProgID keys among progIds (the class's own, ended by a null)
+    // that the other view's class names. Finds nothing where there is no other view (32-bit
+    // Windows) or where the other view's server is not a verified file carrying this module's
+    // type library. The verified file stays held, unchanged, until this object goes.
+    void Read(ServerModule& module, const char* const* progIds);
 
-    // Whether the other view registers one of the module's classes with an existing server file.
+    // Whether the other view registers one of the module's classes with this product's own DLL.
     bool Found() const { return !m_serverPath.empty(); }
     const std::string& ServerPath() const { return m_serverPath; }
 
@@ -50,8 +57,11 @@ public:
     HRESULT Restore() const;
 
 private:
+    bool IsThisProductsServer(HINSTANCE module, const std::string& server);
+
+    VerifiedFiles m_verified;
     std::string m_serverPath;
-    std::vector<RegistryKeyCopy> m_sharedKeys; // below HKEY_CLASSES_ROOT
+    std::vector<RegistryKeyCopy> m_sharedKeys; // below HKEY_LOCAL_MACHINE\SOFTWARE\Classes
 };
 
 // The registry view of the other architecture (KEY_WOW64_32KEY or KEY_WOW64_64KEY), or 0 where

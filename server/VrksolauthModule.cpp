@@ -20,6 +20,9 @@ namespace
 
 // The registration script carried as resource "REGISTRY" 101.
 constexpr UINT kRegistrationScriptId = 101;
+// The ProgIDs that the script registers for the class, which the two architectures share.
+const char* const kProgIds[] = {"Vrksolauth.VRKsolutionAuthenticator.1", "Vrksolauth.VRKsolutionAuthenticator",
+                                nullptr};
 
 HRESULT RegisterAuthenticatorClass(BOOL doRegister)
 {
@@ -52,7 +55,8 @@ STDAPI DllUnregisterServer()
 {
     char path[MAX_PATH];
     VRK_RETURN_IF_FAILED(ModuleFilePath(g_module.Instance(), path));
-    const OtherArchitectureRegistration other = OtherArchitectureRegistration::Read(g_module);
+    OtherArchitectureRegistration other;
+    other.Read(g_module, kProgIds);
     UnregisterObjectMapClasses(g_module);
     UnregisterTypeLibrary(g_module.Instance());
     other.Restore();

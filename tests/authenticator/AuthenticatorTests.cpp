@@ -58,6 +58,7 @@ void AuthenticatorTest::ExpectCreationFails(HRESULT expected, const wchar_t* mes
     for (bool aggregated : {false, true})
     {
         SCOPED_TRACE(aggregated ? "aggregated" : "standalone");
+        m_dll.Reload(); // forgets what earlier creations verified
         m_fakes.Reset();
         arrange();
         ::SetErrorInfo(0, nullptr);

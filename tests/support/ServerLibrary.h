@@ -28,7 +28,7 @@ class ServerLibrary
 public:
     // Loads the DLL (vrksolauth.dll unless named, relative to the program's directory).
     explicit ServerLibrary(const char* fileName = "vrksolauth.dll")
-        : m_module(::LoadLibraryA((ProgramDirectory() + fileName).c_str()))
+        : m_file(ProgramDirectory() + fileName), m_module(::LoadLibraryA(m_file.c_str()))
     {
         const bool complete = Export("DllGetClassObject") && Export("DllCanUnloadNow") && Export("DllRegisterServer") &&
                               Export("DllUnregisterServer");
@@ -48,6 +48,12 @@ public:
         if (m_module)
             ::FreeLibrary(m_module);
         m_module = nullptr;
+    }
+    // A fresh start: unloaded (which runs its clean-ups) and loaded again.
+    void Reload()
+    {
+        Unload();
+        m_module = ::LoadLibraryA(m_file.c_str());
     }
     std::string Path() const
     {
@@ -95,6 +101,7 @@ private:
         return function ? function() : E_UNEXPECTED;
     }
 
+    std::string m_file;
     HMODULE m_module;
     HRESULT m_result;
 };

@@ -19,6 +19,14 @@ const char kTypeLibraryMarshaler[] = "{00020424-0000-0000-C000-000000000046}";
 const char kInterfaceName[] = "IVRKsolutionAuthenticator1";
 // Set on the AppID key when "surrogate on" made the interface key of the 64-bit view.
 const char kInterfaceKeyAddedValue[] = "InterfaceKeyAddedByVrkauth";
+// Every key here is the machine's, in the view named: COM reads AppID from the machine's classes
+// only, and what an administrator writes for every user must not follow a user's own entries.
+const char kMachineClasses[] = "SOFTWARE\\Classes\\";
+
+std::string MachinePath(const std::string& path)
+{
+    return kMachineClasses + path;
+}
 
 std::string AnsiGuid(REFGUID guid)
 {
@@ -62,7 +70,8 @@ REGSAM ViewFlag(bool is64Bit)
 bool ReadString(const std::string& path, const char* name, REGSAM view, std::string& value)
 {
     Veyrak::UniqueHkey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachinePath(path).c_str(), 0, KEY_QUERY_VALUE | view, key.put()) !=
+        ERROR_SUCCESS)
         return false;
     char text[MAX_PATH * 2] = {};
     DWORD size = sizeof text - 1, type = REG_NONE;
@@ -76,14 +85,15 @@ bool ReadString(const std::string& path, const char* name, REGSAM view, std::str
 bool KeyExists(const std::string& path, REGSAM view)
 {
     Veyrak::UniqueHkey key;
-    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachinePath(path).c_str(), 0, KEY_QUERY_VALUE | view, key.put()) ==
+           ERROR_SUCCESS;
 }
 
 LSTATUS WriteString(const std::string& path, const char* name, const std::string& value, REGSAM view)
 {
     Veyrak::UniqueHkey key;
-    LSTATUS status = ::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
-                                       key.put(), nullptr);
+    LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, MachinePath(path).c_str(), 0, nullptr, 0,
+                                       KEY_SET_VALUE | view, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -95,7 +105,8 @@ LSTATUS DeleteTree(const std::string& path, REGSAM view)
 {
     {
         Veyrak::UniqueHkey key;
-        LSTATUS status = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put());
+        LSTATUS status =
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachinePath(path).c_str(), 0, KEY_ALL_ACCESS | view, key.put());
         if (status == ERROR_FILE_NOT_FOUND)
             return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS)
@@ -104,7 +115,7 @@ LSTATUS DeleteTree(const std::string& path, REGSAM view)
         if (status != ERROR_SUCCESS)
             return status;
     }
-    return ::RegDeleteKeyExA(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+    return ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, MachinePath(path).c_str(), view, 0);
 }
 
 ViewRegistration ReadView(bool is64Bit)
@@ -222,7 +233,8 @@ HRESULT DisableSurrogate(std::string& message)
     LSTATUS status = ERROR_SUCCESS;
     {
         Veyrak::UniqueHkey key;
-        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, ClassKey().c_str(), 0, KEY_SET_VALUE | view, key.put()) == ERROR_SUCCESS)
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachinePath(ClassKey()).c_str(), 0, KEY_SET_VALUE | view, key.put()) ==
+            ERROR_SUCCESS)
         {
             status = ::RegDeleteValueA(key.get(), "AppID");
             if (status == ERROR_FILE_NOT_FOUND)

@@ -2,6 +2,7 @@
 // Reads the command line, runs one command and turns its answer into the exit code:
 // 0 yes (installed, valid, fully registered), 1 no, 2 error or wrong usage.
 #include "CommandLine.h"
+#include "ComponentReport.h"
 #include "Deployment.h"
 #include "EarlyBound.h"
 #include "ErrorReport.h"
@@ -93,6 +94,7 @@ int Run(const Vrkauth::Request& request)
         {
             const bool complete = Vrkauth::PrintRegistration(Vrkauth::ReadRegistration());
             Vrkauth::PrintDeployment(Vrkauth::ReadViews());
+            Vrkauth::PrintComponents();
             return complete ? kExitYes : kExitNo;
         }
         case Vrkauth::Command::Surrogate:

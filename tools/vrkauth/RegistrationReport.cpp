@@ -24,7 +24,8 @@ using Veyrak::GuidText;
 const wchar_t kVersionedProgId[] = L"Vrksolauth.VRKsolutionAuthenticator.1";
 const wchar_t kProgId[] = L"Vrksolauth.VRKsolutionAuthenticator";
 
-// The string value of HKEY_CLASSES_ROOT\path (the default value for an empty name).
+// The string value of HKEY_CLASSES_ROOT\path (the default value for an empty name). The merged
+// view on purpose: this reports what COM finds for the user who runs vrkauth.
 bool ReadClassesString(const std::wstring& path, const wchar_t* name, std::wstring& value)
 {
     Veyrak::UniqueHkey key;
