@@ -72,6 +72,7 @@ $late installed|1|installed: no
 $late authenticate CORP alice|2|vrkauth: $call failed: HRESULT 0x80004005|$not_installed|  interface:   $interface|!CORP\\alice:
 +set_product_installed yes
 $late installed|2|vrkauth: CoCreateInstance failed: HRESULT 0x80040154|  description: VRKauth: failed to create signed SSO component|$source_line|  interface:   $iid
+info|0|SSO component {2D070527-5F3F-4A0C-B426-2E598F6D470D}: not registered (0x80040154)
 +set_product_installed no
 ROWS
     done
@@ -93,6 +94,22 @@ $late authenticate CORP bob|1|CORP\\bob: not valid
 $late authenticate CORP ""|2|vrkauth: $call failed: HRESULT 0x80070057|  description: _CreateHandle: missing parameter: User|$source_line
 ROWS
     done
+    # What the server's check finds for each component; then a per-user registration of the SSO
+    # component that names another file: the server reads the machine's registration only (Wine's
+    # COM ignores per-user classes too, so only the server's side shows here), and info warns.
+    local sso='{2D070527-5F3F-4A0C-B426-2E598F6D470D}' file signer=""
+    per_user_sso() { check_runs reg <<<"$1|0"; }
+    file=$(windows_path "$components_dll")
+    [ -n "${VRK_SIGN_PKCS12:-}${VRK_SIGN_PKCS11_MODULE:-}" ] ||
+        signer=', signer "vrksolauth TEST code signing - NOT FOR RELEASE"'
+    local verdict="$file, signature trusted (0x00000000)$signer, accepted (0x00000000)"
+    check_runs "$vrkauth" <<ROWS
+info|0|SSO component $sso: $verdict|handle manager {5F3D5012-F8A8-402F-97CF-927FE49BA9ED}: $verdict|!warning
++per_user_sso "add 'HKCU\\Software\\Classes\\CLSID\\$sso\\InprocServer32' /ve /d 'C:\\elsewhere\\rogue.dll' /f"
+authenticate CORP alice|0|CORP\\alice: valid
+info|0|SSO component $sso: $verdict|warning: a per-user registration of the SSO component exists (HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\$sso): Windows prefers it for unelevated clients; the server reads the machine's only and refuses what COM makes from it
++per_user_sso "delete 'HKCU\\Software\\Classes\\CLSID\\$sso' /f"
+ROWS
 }
 
 case $group in
