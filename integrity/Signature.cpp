@@ -1,6 +1,8 @@
 // Signature.cpp: WinVerifyTrust, the signer it found, and the publishers this build accepts.
 #include "integrity/Signature.h"
 
+#include "integrity/TrustFunctions.h"
+
 #include "PublisherCertificates.h"
 #include "vrksolauth.h"
 
@@ -18,35 +20,39 @@ namespace
 class TrustState
 {
 public:
-    TrustState(WINTRUST_DATA& data, GUID& action) : m_data(data), m_action(action) {}
+    TrustState(const TrustFunctions& trust, WINTRUST_DATA& data, GUID& action)
+        : m_trust(trust), m_data(data), m_action(action)
+    {
+    }
     TrustState(const TrustState&) = delete;
     TrustState& operator=(const TrustState&) = delete;
     ~TrustState()
     {
         m_data.dwStateAction = WTD_STATEACTION_CLOSE;
-        ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &m_action, &m_data);
+        m_trust.winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &m_action, &m_data);
     }
 
 private:
+    const TrustFunctions& m_trust;
     WINTRUST_DATA& m_data;
     GUID& m_action;
 };
 
-void ReadSigner(HANDLE state, SignatureVerdict& verdict)
+void ReadSigner(const TrustFunctions& trust, HANDLE state, SignatureVerdict& verdict)
 {
-    CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(state);
-    CRYPT_PROVIDER_SGNR* signer = provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_DATA* provider = trust.providerData(state);
+    CRYPT_PROVIDER_SGNR* signer = provider ? trust.signerFromChain(provider, 0, FALSE, 0) : nullptr;
     if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert)
         return;
     PCCERT_CONTEXT certificate = signer->pasCertChain[0].pCert;
     DWORD size = sizeof verdict.signer.bytes;
-    if (!::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pbCertEncoded,
-                                 certificate->cbCertEncoded, verdict.signer.bytes, &size) ||
+    if (!trust.hashCertificate(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pbCertEncoded,
+                               certificate->cbCertEncoded, verdict.signer.bytes, &size) ||
         size != sizeof verdict.signer.bytes)
         return;
     verdict.hasSigner = true;
     wchar_t name[256] = {};
-    ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, sizeof name / sizeof name[0]);
+    trust.nameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, sizeof name / sizeof name[0]);
     verdict.signerName = name;
 }
 
@@ -84,10 +90,17 @@ SignatureVerdict VerifySignature(const HeldFile& file)
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
 
     SignatureVerdict verdict;
+    const TrustFunctions* trust = LoadTrustFunctions();
+    if (!trust)
+    {
+        verdict.trust = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+        return verdict;
+    }
     verdict.judged = true;
-    verdict.trust = static_cast<HRESULT>(::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data));
-    TrustState state(data, action);
-    ReadSigner(data.hWVTStateData, verdict);
+    verdict.trust =
+        static_cast<HRESULT>(trust->winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data));
+    TrustState state(*trust, data, action);
+    ReadSigner(*trust, data.hWVTStateData, verdict);
     return verdict;
 }
 

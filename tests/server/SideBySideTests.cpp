@@ -1,5 +1,5 @@
-// Tests of unregistration beside the other architecture's registration, planted in the other
-// registry view of a 64-bit prefix: what the other view's server shares is put back only when
+// Tests of the 64-bit server's unregistration beside the 32-bit registration, planted in the 32-bit
+// registry view: what the other view's server shares is put back only when
 // that server is this product's own DLL signed by the maker, and only this class's ProgIDs.
 #include "support/MachineClasses.h"
 #include "support/ServerTest.h"
@@ -48,9 +48,6 @@ protected:
     void SetUp() override
     {
         ServerTest::SetUp();
-        BOOL underWow64 = FALSE;
-        if (sizeof(void*) == 4 && !(::IsWow64Process(::GetCurrentProcess(), &underWow64) && underWow64))
-            GTEST_SKIP() << "a 32-bit machine has one registry view";
         RemoveEverything();
         ASSERT_HR(S_OK, m_dll.RegisterServer());
     }
@@ -75,9 +72,7 @@ TEST_F(SideBySideTest, OtherViewWithTheSignedServer_KeepsItsTypeLibraryAndOnlyTh
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey)) << "this view's class key came back";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProgIds[0])) << "a ProgID the other view does not name";
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProgIds[1])) << "the other view's ProgID is gone";
-    EXPECT_EQ(
-        std::string(full),
-        ReadString(HKEY_LOCAL_MACHINE, kLibraryKey + (sizeof(void*) == 8 ? "\\1.0\\0\\win64" : "\\1.0\\0\\win32")));
+    EXPECT_EQ(std::string(full), ReadString(HKEY_LOCAL_MACHINE, kLibraryKey + "\\1.0\\0\\win64"));
 }
 
 // The other view names a file that is not the maker's signed DLL (a copy of this product's own code,
