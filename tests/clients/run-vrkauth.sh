@@ -2,16 +2,18 @@
 # run-vrkauth.sh: runs vrkauth.exe under Wine and checks its exit codes and output.
 #   run-vrkauth.sh WINE_RUN PREFIX VRKAUTH_EXE SERVER_DLL GROUP COMPONENTS_DLL VRKSIM_EXE
 # Each GROUP is one test of related cases; it leaves nothing registered behind.
-set -u
-VRK_RUN=$1
-VRK_PREFIX=$2
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 vrkauth=$3
 server_dll=$4
 group=$5
 components_dll=$6
 vrksim=$7
-source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 trap cleanup_prefix EXIT
+
+# x86 or x64, as the machine field of vrkauth.exe's PE header says.
+header=$(od -An -tu4 -j 60 -N 4 "$vrkauth" | tr -d ' ')
+machine=$(od -An -tx2 -j $((header + 4)) -N 2 "$vrkauth" | tr -d ' ')
+architecture=$(case $machine in 014c) echo x86 ;; 8664) echo x64 ;; *) echo "machine $machine" ;; esac)
 
 # What every failure report of the server carries besides the failed call's line.
 source_line="  source:      $versioned_progid"
