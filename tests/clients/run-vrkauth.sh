@@ -97,8 +97,34 @@ ROWS
     done
 }
 
+# "surrogate on|off" from the 64-bit vrkauth, in a 64-bit prefix whose 32-bit view is planted with what
+# the 32-bit regsvr32 would write (reg's /reg:32: no 32-bit program runs). Off removes what on wrote,
+# first without the 64-bit server, then with one registered since, whose interface key off must keep.
+surrogate_cases() {
+    local interface_after_off
+    undo+=("reg delete 'HKCR\\CLSID\\$clsid' /reg:32 /f" "reg delete 'HKCR\\AppID\\$clsid' /reg:32 /f")
+    check_runs reg <<<"add 'HKCR\\CLSID\\$clsid\\InprocServer32' /ve /d 'C:\\x86\\vrksolauth.dll' /reg:32 /f|0"
+    for interface_after_off in 1 0; do
+        check_runs "$vrkauth" <<<"surrogate on|0|surrogate on: 64-bit clients create the 32-bit server in dllhost.exe"
+        surrogate_entries 0 0
+        [ "$interface_after_off" = 1 ] || register_server "$server_dll"
+        check_runs "$vrkauth" <<<"surrogate off|0|surrogate off: 64-bit clients no longer reach the 32-bit server"
+        surrogate_entries 1 "$interface_after_off"
+    done
+    unregister_server "$server_dll"
+}
+# surrogate_entries SURROGATE INTERFACE: reg query's status (0 there, 1 absent) for the AppID with its
+# DllSurrogate and the class's AppID value in the 32-bit view, and for the 64-bit view's interface key.
+surrogate_entries() {
+    check_runs reg <<ROWS
+query 'HKCR\\AppID\\$clsid' /v DllSurrogate /reg:32|$1
+query 'HKCR\\CLSID\\$clsid' /v AppID /reg:32|$1
+query 'HKCR\\Interface\\$iid\\ProxyStubClsid32' /reg:64|$2
+ROWS
+}
+
 case $group in
-    usage | registration | without_components | components) "${group}_cases" ;;
+    usage | registration | without_components | components | surrogate) "${group}_cases" ;;
     *) echo "unknown group '$group'" && exit 2 ;;
 esac
 finish_checks
