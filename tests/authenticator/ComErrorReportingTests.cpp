@@ -61,18 +61,25 @@ TEST_F(ErrorReportingTest, Texts_AsGivenOrUnknownError_DispExceptionForZero_Syst
     EXPECT_EQ("\r\n", outOfMemory.substr(outOfMemory.size() - 2)) << "the closing line break is kept";
     EXPECT_EQ("Unknown Error", SystemErrorText(static_cast<HRESULT>(0x80047777)));
 
-    // Misuse raises the toolbox's assertion (its file named relative to the source tree) and sets no
-    // error information: a report of a success code, a re-description with nothing pending.
-    for (HRESULT code : {S_OK, S_FALSE})
+    // Misuse raises the toolbox's assertion, which names the check, the module and its place in the source
+    // tree, and sets no error information: a report of a success code, a re-description with nothing pending.
+    const char kPrecondition[] = "PreCondition Failure: HRESULT_SEVERITY(code) == SEVERITY_ERROR";
+    const std::pair<void (*)(), const char*> misuses[] = {
+        {[] { COMError::ReportHResult(kClass, S_OK); }, kPrecondition},
+        {[] { COMError::ReportHResult(kClass, S_FALSE); }, kPrecondition},
+        {[] { COMError(E_FAIL, "text", false, kErrorInfoRedescribe).Report(kClass, kInterface); },
+         "Assertion Failure: FALSE"},
+    };
+    for (const auto& [misuse, text] : misuses)
     {
-        const auto error = Caught<VRKAssertionFailedException>([&] { COMError::ReportHResult(kClass, code); });
-        ASSERT_TRUE(error) << HResultText(code);
+        const auto error = Caught<VRKAssertionFailedException>(misuse);
+        ASSERT_TRUE(error) << "no assertion; expected " << text;
+        EXPECT_STREQ(text, error->what());
+        EXPECT_EQ("COMError", error->Module());
         EXPECT_EQ("authenticator/COMErrorReport.cpp", error->File());
-        EXPECT_FALSE(TakeErrorInfo().present);
+        EXPECT_GT(error->Line(), 0);
+        EXPECT_FALSE(TakeErrorInfo().present) << text;
     }
-    const COMError redescribe(E_FAIL, "text", false, kErrorInfoRedescribe);
-    EXPECT_TRUE(Caught<VRKAssertionFailedException>([&] { redescribe.Report(kClass, kInterface); }));
-    EXPECT_FALSE(TakeErrorInfo().present);
 }
 
 // The ladder finds information pending (text "pending", interface IDispatch); each body gives the

@@ -1,51 +1,64 @@
-# Checks the generated manifests of registration-free use against the server's identifiers, as
-# cmake/ServerIdentifiers.cmake reads them from the IDL and the registration script, so that a
-# client that uses them meets the same class as one that uses the registry; that the registration
-# script agrees with the IDL; and that the program CLIENT carries the application manifest.
+# Checks the generated manifests of registration-free use, the registration script and the IDL
+# against the server's identifiers, written here as its clients know them rather than read by the
+# code that configures the manifest, so that a client that uses the manifests meets the same class
+# as one that uses the registry; and that the program CLIENT carries the application manifest.
 #   cmake -DSOURCE=<project source dir> -DMANIFEST=<assembly manifest> -DAPP_MANIFEST=<application
 #         manifest> -DDLL_NAME=<the server's file name> -DVERSION=<project version> -DARCH=x86|x64
 #         -DCLIENT=<exe> -DWINDRES=... -P CheckRegFreeManifest.cmake
 cmake_minimum_required(VERSION 3.25)
-set(PROJECT_SOURCE_DIR ${SOURCE})
-include(${SOURCE}/cmake/ServerIdentifiers.cmake) # also sets script and idl, the two sources' text
+set(clsid 5A486531-0201-43E0-BD81-D544BB08D0DC) # as the IDL writes them, in braces everywhere else
+set(libid 2C21A4B6-C51A-4990-B440-B0841534F73A)
+set(progid Vrksolauth.VRKsolutionAuthenticator)
+set(assembly VEYRAK.Vrksolauth)
+file(READ ${SOURCE}/resources/vrksolauth.rgs script)
+file(READ ${SOURCE}/resources/vrksolauth.idl idl)
 file(READ ${MANIFEST} manifest)
 file(READ ${APP_MANIFEST} app_manifest)
 string(REGEX MATCH "<dependentAssembly>(.*)</dependentAssembly>" ignored "${app_manifest}")
 set(dependency "${CMAKE_MATCH_1}")
-get_filename_component(assembly_name ${MANIFEST} NAME_WLE)
+get_filename_component(manifest_name ${MANIFEST} NAME)
 string(REGEX MATCHALL "[0-9]+" parts "${VERSION}.0.0.0")
 list(SUBLIST parts 0 4 parts)
 list(JOIN parts "." four_part_version)
 set(architecture_of_x86 x86)
 set(architecture_of_x64 amd64)
 set(space "[ \t\r\n]")
+set(blank "${space}*")
 
 # Rows: what, the value it must have, the text it is found in, and a regular expression whose
 # group is the value found there.
 set(rows
-    # The registration script's class key, its ProgID keys' class, CurVer and type library.
-    "the registration script's class key" "${VRK_SERVER_CLSID}" script "ForceRemove (\\{${guid}\\}) = s"
-    "the registration script's type library" "${VRK_SERVER_LIBID}" script "'TypeLib' = s '(\\{${guid}\\})'"
-    "the CurVer of ProgID ${VRK_SERVER_VERSION_INDEPENDENT_PROGID}" "${VRK_SERVER_PROGID}" script "CurVer = s '([^']+)'"
+    # The IDL's class and library, which the header and the type library carry: the attributes
+    # before each keyword (no brace between them; a list may not hold an unmatched bracket).
+    "the IDL's coclass uuid" "${clsid}" idl "uuid\\(([^)]*)\\)[^{}]*${space}coclass${space}"
+    "the IDL's library uuid" "${libid}" idl "uuid\\(([^)]*)\\)[^{}]*${space}library${space}"
+    "the IDL's library version" "1.0" idl "version\\(([^)]*)\\)[^{}]*${space}library${space}"
+    # What regsvr32 writes: the class key and what it names, the ProgIDs' class and CurVer.
+    "the registration script's class key" "{${clsid}}" script "ForceRemove (\\{[^}]*\\}) = s"
+    "the registration script's ProgID" "${progid}.1" script "[ \t]ProgID = s '([^']*)'"
+    "the registration script's VersionIndependentProgID" "${progid}" script "VersionIndependentProgID = s '([^']*)'"
+    "the registration script's ThreadingModel" Both script "ThreadingModel = s '([^']*)'"
+    "the registration script's type library" "{${libid}}" script "'TypeLib' = s '([^']*)'"
+    "the CurVer of ProgID ${progid}" "${progid}.1" script "CurVer = s '([^']*)'"
     # The assembly's identity (the name Windows probes for, the project's version in four parts,
     # the architecture), its file and what it says of the class and the type library.
-    "<assemblyIdentity name>" "${assembly_name}" manifest "<assemblyIdentity[^>]*${space}name=\"([^\"]*)\""
+    "the assembly manifest's file name" "${assembly}.manifest" manifest_name "(.*)"
+    "<assemblyIdentity name>" "${assembly}" manifest "<assemblyIdentity[^>]*${space}name=\"([^\"]*)\""
     "<assemblyIdentity version>" "${four_part_version}" manifest "<assemblyIdentity[^>]*${space}version=\"([^\"]*)\""
     "<assemblyIdentity processorArchitecture>" "${architecture_of_${ARCH}}" manifest
     "<assemblyIdentity[^>]*${space}processorArchitecture=\"([^\"]*)\""
     "<file name>" "${DLL_NAME}" manifest "<file${space}name=\"([^\"]*)\""
-    "<comClass clsid>" "${VRK_SERVER_CLSID}" manifest "<comClass[^>]*${space}clsid=\"([^\"]*)\""
-    "<comClass threadingModel>" "${VRK_SERVER_THREADING_MODEL}" manifest "<comClass[^>]*${space}threadingModel=\"([^\"]*)\""
-    "<comClass progid>" "${VRK_SERVER_PROGID}" manifest "<comClass[^>]*${space}progid=\"([^\"]*)\""
-    "<comClass tlbid>" "${VRK_SERVER_LIBID}" manifest "<comClass[^>]*${space}tlbid=\"([^\"]*)\""
-    "<comClass>'s <progid>" "${VRK_SERVER_VERSION_INDEPENDENT_PROGID}" manifest
-    "<comClass[^>]*>${blank}<progid>([^<]*)</progid>${blank}</comClass>"
-    "<typelib tlbid>" "${VRK_SERVER_LIBID}" manifest "<typelib[^>]*${space}tlbid=\"([^\"]*)\""
-    "<typelib version>" "${VRK_SERVER_TYPELIB_VERSION}" manifest "<typelib[^>]*${space}version=\"([^\"]*)\""
+    "<comClass clsid>" "{${clsid}}" manifest "<comClass[^>]*${space}clsid=\"([^\"]*)\""
+    "<comClass threadingModel>" Both manifest "<comClass[^>]*${space}threadingModel=\"([^\"]*)\""
+    "<comClass progid>" "${progid}.1" manifest "<comClass[^>]*${space}progid=\"([^\"]*)\""
+    "<comClass tlbid>" "{${libid}}" manifest "<comClass[^>]*${space}tlbid=\"([^\"]*)\""
+    "<comClass>'s <progid>" "${progid}" manifest "<comClass[^>]*>${blank}<progid>([^<]*)</progid>${blank}</comClass>"
+    "<typelib tlbid>" "{${libid}}" manifest "<typelib[^>]*${space}tlbid=\"([^\"]*)\""
+    "<typelib version>" "1.0" manifest "<typelib[^>]*${space}version=\"([^\"]*)\""
     "<typelib helpdir>, which the schema requires" "" manifest "<typelib[^>]*${space}helpdir=\"([^\"]*)\"")
-foreach(progid IN ITEMS ${VRK_SERVER_PROGID} ${VRK_SERVER_VERSION_INDEPENDENT_PROGID})
-    string(REPLACE "." "\\." pattern "${progid}")
-    list(APPEND rows "the class of ProgID ${progid}" "${VRK_SERVER_CLSID}" script
+foreach(name IN ITEMS ${progid}.1 ${progid})
+    string(REPLACE "." "\\." pattern "${name}")
+    list(APPEND rows "the class of ProgID ${name}" "{${clsid}}" script
         "[\n\t]${pattern} = s '[^']*'${blank}\\{${blank}CLSID = s '([^']+)'")
 endforeach()
 # The application manifest's dependency names the assembly as it is.
@@ -73,7 +86,7 @@ endwhile()
 # for the manifest inside that DLL instead.
 get_filename_component(dll_stem "${DLL_NAME}" NAME_WLE)
 string(TOUPPER "${dll_stem}" dll_stem)
-string(TOUPPER "${assembly_name}" assembly_upper)
+string(TOUPPER "${assembly}" assembly_upper)
 if(assembly_upper STREQUAL dll_stem)
     string(APPEND problems "\n  the assembly is named like its DLL, ${DLL_NAME}")
 endif()
@@ -92,4 +105,4 @@ endif()
 if(problems)
     message(FATAL_ERROR "${MANIFEST}:${problems}")
 endif()
-message(STATUS "${MANIFEST} and ${APP_MANIFEST} agree with the registration script and the IDL")
+message(STATUS "${MANIFEST} and ${APP_MANIFEST} agree with the registration script, the IDL and the identifiers")

@@ -1,11 +1,10 @@
 # client-test-lib.sh: helpers for the drivers that run clients of the server under Wine.
-# A driver sets VRK_RUN (cmake/wine-run.sh) and VRK_PREFIX (the test prefix), sources this
-# file, runs its checks and ends with finish_checks. Checks record a failure and go on, so
-# that one run shows every broken expectation. CTest names in VRK_SERVER_IDENTIFIERS the file
-# (tests/clients/CMakeLists.txt) that gives the server's identifiers as the build read them
-# from the IDL and the registration script: clsid, iid, libid, progid (version-independent)
-# and versioned_progid; and the tree's architecture, x86 or x64.
+# A driver takes the emulator (cmake/wine-run.sh) and its prefix as its first two arguments,
+# sources this file before it reads the others, runs its checks and ends with finish_checks.
+# Checks record a failure and go on, so that one run shows every broken expectation.
 
+set -u
+: "${VRK_RUN:=$1}" "${VRK_PREFIX:=$2}"
 failures=0
 output=""
 status=0
@@ -13,8 +12,11 @@ undo=()
 product_key=$("$(dirname "${BASH_SOURCE[0]}")/../../scripts/product-key.sh") || exit 1
 readonly product_key
 readonly simulator_settings_key='HKLM\SOFTWARE\VEYRAK Corporation\VRKSolutionSimulator'
-# shellcheck source=/dev/null
-source "${VRK_SERVER_IDENTIFIERS:?names the identifiers file of the build: run the driver through CTest}" || exit 1
+# The server's identifiers as its clients know them, written here and not taken from the build, so
+# that a check for their absence cannot pass on an identifier that the build misread.
+readonly clsid='{5A486531-0201-43E0-BD81-D544BB08D0DC}' iid='{D57B64F7-8728-4717-BD9C-A09719A06BA0}'
+readonly libid='{2C21A4B6-C51A-4990-B440-B0841534F73A}' progid='Vrksolauth.VRKsolutionAuthenticator'
+readonly versioned_progid=$progid.1
 
 # The Windows form of a host path, through the prefix's Z: drive, which maps "/".
 windows_path() {

@@ -14,15 +14,12 @@
 #     class by both ProgIDs and call it;
 #   - msiexec /x leaves no file of the product, and the registry as it was before, but for the
 #     empty keys of Windows Installer's own store (listed below).
-set -u
-VRK_RUN=$1
-VRK_PREFIX=$2
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 package=$3
 server_dll=$4
 components_dll=$5
 msiinfo=$6
 msiextract=$7
-source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
 readonly msi_prefix=$VRK_PREFIX
 readonly reference_prefix=$VRK_PREFIX-regsvr32

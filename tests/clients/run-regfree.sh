@@ -6,14 +6,11 @@
 # methods; vrkauth.exe beside it, without a manifest, cannot create it at all. Neither writes
 # to the registry.
 #   run-regfree.sh WINE_RUN PREFIX REGFREE_EXE VRKAUTH_EXE SERVER_DLL ASSEMBLY_MANIFEST
-set -u
-VRK_RUN=$1
-VRK_PREFIX=$2
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 regfree_exe=$3
 plain_exe=$4
 server_dll=$5
 assembly_manifest=$6
-source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 
 own_prefixes "$VRK_PREFIX"
 # The first export also makes the prefix.

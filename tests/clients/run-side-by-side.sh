@@ -7,9 +7,7 @@
 # own cscript, and its interface marshaled between apartments (apartment_tests against the
 # registered server); removing both leaves none of the server's keys in either view.
 # Exits 77 (skipped) where this machine cannot execute 32-bit programs.
-set -u
-wine_run_script=$1
-VRK_PREFIX=$2
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 x86_bin=$3
 x64_bin=$4
 x86_msi=$5
@@ -22,8 +20,6 @@ if ! can_run_architecture x86; then
     exit 77
 fi
 
-VRK_RUN=$wine_run_script
-source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 own_prefixes "$VRK_PREFIX"
 
 as() { export VRK_WINE_ARCH=$([ "$1" = x86 ] && echo wow64 || echo win64); }
@@ -87,11 +83,11 @@ step() {
     for state in $2; do expect_registered "${state%:*}" "${state#*:}"; done
 }
 
-# nothing_left WHAT: no key of the server in either view, nor its ProgIDs.
+# nothing_left WHAT: no key of the server in either view (nor the surrogate's AppID), nor its ProgIDs.
 nothing_left() {
     local key view
     as x64
-    for key in "CLSID\\$clsid" "Interface\\$iid" "TypeLib\\$libid"; do
+    for key in "CLSID\\$clsid" "Interface\\$iid" "TypeLib\\$libid" "AppID\\$clsid"; do
         for view in 32 64; do
             check_runs reg <<<"query 'HKCR\\$key' /reg:$view|1"
         done
@@ -138,10 +134,15 @@ $late authenticate CORP ""|2|vrkauth: $call failed: HRESULT 0x80070057$detail
 ROWS
 done
 expect_sample "$(windows_path "$sample")" "CORP alice" "IsInstalled: yes" "Authenticate(CORP\\alice): valid"
-if pgrep -f 'syswow64.dllhost\.exe' >/dev/null; then
-    pass "the 32-bit server was served from syswow64\\dllhost.exe"
+# This prefix's own dllhost.exe, not another prefix's on the same host: Wine gives every program of a
+# prefix that prefix in its environment.
+for pid in $(pgrep -f 'syswow64.dllhost\.exe') none; do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$(realpath -m "$VRK_PREFIX")" && break
+done
+if [ "$pid" != none ]; then
+    pass "the 32-bit server was served from this prefix's syswow64\\dllhost.exe"
 else
-    fail "no syswow64\\dllhost.exe running after the 64-bit clients"
+    fail "no syswow64\\dllhost.exe of this prefix running after the 64-bit clients"
 fi
 # Wine's dllhost.exe stays up for a while after its last client; the server in it must have let
 # go of every component by then.

@@ -2,16 +2,18 @@
 # run-vrkauth.sh: runs vrkauth.exe under Wine and checks its exit codes and output.
 #   run-vrkauth.sh WINE_RUN PREFIX VRKAUTH_EXE SERVER_DLL GROUP COMPONENTS_DLL VRKSIM_EXE
 # Each GROUP is one test of related cases; it leaves nothing registered behind.
-set -u
-VRK_RUN=$1
-VRK_PREFIX=$2
+source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 vrkauth=$3
 server_dll=$4
 group=$5
 components_dll=$6
 vrksim=$7
-source "$(dirname "${BASH_SOURCE[0]}")/client-test-lib.sh"
 trap cleanup_prefix EXIT
+
+# x86 or x64, as the machine field of vrkauth.exe's PE header says.
+header=$(od -An -tu4 -j 60 -N 4 "$vrkauth" | tr -d ' ')
+machine=$(od -An -tx2 -j $((header + 4)) -N 2 "$vrkauth" | tr -d ' ')
+architecture=$(case $machine in 014c) echo x86 ;; 8664) echo x64 ;; *) echo "machine $machine" ;; esac)
 
 # What every failure report of the server carries besides the failed call's line.
 source_line="  source:      $versioned_progid"
@@ -112,8 +114,34 @@ info|0|SSO component $sso: $verdict|warning: a per-user registration of the SSO 
 ROWS
 }
 
+# "surrogate on|off" from the 64-bit vrkauth, in a 64-bit prefix whose 32-bit view is planted with what
+# the 32-bit regsvr32 would write (reg's /reg:32: no 32-bit program runs). Off removes what on wrote,
+# first without the 64-bit server, then with one registered since, whose interface key off must keep.
+surrogate_cases() {
+    local interface_after_off
+    undo+=("reg delete 'HKCR\\CLSID\\$clsid' /reg:32 /f" "reg delete 'HKCR\\AppID\\$clsid' /reg:32 /f")
+    check_runs reg <<<"add 'HKCR\\CLSID\\$clsid\\InprocServer32' /ve /d 'C:\\x86\\vrksolauth.dll' /reg:32 /f|0"
+    for interface_after_off in 1 0; do
+        check_runs "$vrkauth" <<<"surrogate on|0|surrogate on: 64-bit clients create the 32-bit server in dllhost.exe"
+        surrogate_entries 0 0
+        [ "$interface_after_off" = 1 ] || register_server "$server_dll"
+        check_runs "$vrkauth" <<<"surrogate off|0|surrogate off: 64-bit clients no longer reach the 32-bit server"
+        surrogate_entries 1 "$interface_after_off"
+    done
+    unregister_server "$server_dll"
+}
+# surrogate_entries SURROGATE INTERFACE: reg query's status (0 there, 1 absent) for the AppID with its
+# DllSurrogate and the class's AppID value in the 32-bit view, and for the 64-bit view's interface key.
+surrogate_entries() {
+    check_runs reg <<ROWS
+query 'HKCR\\AppID\\$clsid' /v DllSurrogate /reg:32|$1
+query 'HKCR\\CLSID\\$clsid' /v AppID /reg:32|$1
+query 'HKCR\\Interface\\$iid\\ProxyStubClsid32' /reg:64|$2
+ROWS
+}
+
 case $group in
-    usage | registration | without_components | components) "${group}_cases" ;;
+    usage | registration | without_components | components | surrogate) "${group}_cases" ;;
     *) echo "unknown group '$group'" && exit 2 ;;
 esac
 finish_checks

@@ -28,15 +28,24 @@ std::string Registered(const char* name)
     return ReadString(HKEY_CURRENT_USER, kResourceKey, name);
 }
 
-// Growing the map and finding the first match in any case: the allocation fault sweep's interpreter.
-TEST(RegistrarVariables, AMissingNameIsNull_ANullValueEmpty_AndClearingForgetsEveryName)
+// Pairs are appended, enough of them to grow the map past its second doubling, and the first match
+// is found in any case; clearing forgets every name and leaves a map that grows again.
+TEST(RegistrarVariables, PairsAreAppendedAndTheFirstMatchIsFoundInAnyCase_ClearingForgetsEveryName)
 {
     Registrar registrar;
-    EXPECT_EQ(nullptr, registrar.FindVariable("Name"));
-    EXPECT_HR(S_OK, registrar.AddVariable(L"Name", nullptr));
-    EXPECT_STREQ(L"", registrar.FindVariable("Name"));
+    EXPECT_EQ(nullptr, registrar.FindVariable("Name0"));
+    for (int i = 0; i < 45; ++i)
+        ASSERT_HR(S_OK, registrar.AddVariable((L"Name" + std::to_wstring(i)).c_str(),
+                                              (L"Value" + std::to_wstring(i)).c_str()));
+    EXPECT_HR(S_OK, registrar.AddVariable(L"NAME7", L"second"));
+    for (int i = 0; i < 45; ++i)
+        EXPECT_STREQ((L"Value" + std::to_wstring(i)).c_str(),
+                     registrar.FindVariable(("nAME" + std::to_string(i)).c_str()));
     registrar.ClearVariables();
-    EXPECT_EQ(nullptr, registrar.FindVariable("Name"));
+    for (const char* name : {"Name0", "Name44", "NAME7"})
+        EXPECT_EQ(nullptr, registrar.FindVariable(name)) << name;
+    EXPECT_HR(S_OK, registrar.AddVariable(L"Other", nullptr));
+    EXPECT_STREQ(L"", registrar.FindVariable("other")) << "a null value is empty";
 }
 
 class ScriptResource : public ::testing::Test

@@ -1,7 +1,7 @@
 // DispatchTests.cpp: the IDispatch half of the authenticator's dual interface on objects made by
 // the DLL's factory: type information shared by every object, name lookup, and Invoke's own checks
-// (what a method's failure carries, vrkauth --late-bound and the scripts check). The product key
-// is absent, so IsInstalled answers false.
+// (what a method's failure carries in EXCEPINFO, vrkauth --late-bound and the scripts check). The
+// product key is absent, so IsInstalled answers false and Authenticate fails.
 #include "support/ServerTest.h"
 
 using namespace VrkTest;
@@ -11,10 +11,22 @@ namespace
 
 using DispatchTest = RegisteredServerTest;
 
-// The dual interface's type information, the same at every index, with a reference of the caller's
-// own (the dispatch lifetime tests share it between objects and threads).
-TEST_F(DispatchTest, TypeInformation_CountIsOneAndEveryIndexGivesTheSameWithAReference)
+// The dual interface's type information, the same at every index and for every object, with a
+// reference of the caller's own (the dispatch lifetime tests share it between objects and threads).
+// An aggregate's inner object loads it first here, and answers Invoke as a standalone object does.
+TEST_F(DispatchTest, TypeInformation_CountIsOne_EveryIndexAndAnAggregateGiveTheSameWithAReference)
 {
+    ComPtr<Outer> outer = ComPtr<Outer>::Attach(new Outer);
+    ComPtr<IDispatch> inner;
+    ComPtr<ITypeInfo> fromInner;
+    ASSERT_HR(S_OK, m_dll.CreateAuthenticator(outer.Get(), IID_IUnknown, outer->inner.PutVoid()));
+    ASSERT_HR(S_OK, outer->QueryInterface(IID_IDispatch, inner.PutVoid()));
+    ASSERT_HR(S_OK, inner->GetTypeInfo(0, LOCALE_NEUTRAL, fromInner.Put()));
+    Variant installed;
+    EXPECT_HR(S_OK, InvokeWith(inner.Get(), 1, {}, &installed));
+    EXPECT_EQ(VT_BOOL, V_VT(&installed));
+    EXPECT_EQ(VARIANT_FALSE, V_BOOL(&installed));
+
     EXPECT_HR(E_POINTER, m_object->GetTypeInfoCount(nullptr));
     EXPECT_HR(E_POINTER, m_object->GetTypeInfo(0, LOCALE_NEUTRAL, nullptr));
     UINT count = 0xdeadbeef;
@@ -27,6 +39,7 @@ TEST_F(DispatchTest, TypeInformation_CountIsOneAndEveryIndexGivesTheSameWithARef
     EXPECT_EQ(IID_IVRKsolutionAuthenticator1, attributes->guid);
     EXPECT_EQ(TKIND_DISPATCH, attributes->typekind);
     first->ReleaseTypeAttr(attributes);
+    EXPECT_EQ(fromInner.Get(), first.Get()) << "the aggregate's inner object and a standalone object";
     for (UINT index : {0u, 5u})
     {
         SCOPED_TRACE(testing::Message() << "index " << index);
@@ -88,8 +101,9 @@ TEST_F(DispatchTest, GetIDsOfNames_NullArraysOrANullName_FailWithEPointerAndWrit
 }
 
 // Requests that no client should make, and arguments that do not fit: each fails with the
-// platform's dispatch error, without running the method and without touching the result.
-TEST_F(DispatchTest, Invoke_MalformedRequestsOrWrongArguments_FailWithoutCallingTheMethod)
+// platform's dispatch error, without running the method and without touching the result. A method
+// that runs and fails, with no EXCEPINFO to take its error, leaves that error on the thread.
+TEST_F(DispatchTest, Invoke_MalformedRequestsFailWithoutCallingTheMethod_AFailingMethodLeavesItsErrorOnTheThread)
 {
     Variant user(L"alice");                  // shared, not copied, by the first two arguments
     VARIANT arguments[3] = {user, user, {}}; // two strings, then a null IUnknown
@@ -112,6 +126,7 @@ TEST_F(DispatchTest, Invoke_MalformedRequestsOrWrongArguments_FailWithoutCalling
         {"Authenticate without User", 2, DISPATCH_METHOD, {arguments, nullptr, 1, 0}, DISP_E_BADPARAMCOUNT},
         {"IsInstalled with an argument", 1, DISPATCH_METHOD, {arguments, nullptr, 1, 0}, DISP_E_BADPARAMCOUNT},
         {"Domain a null IUnknown", 2, DISPATCH_METHOD, {arguments + 1, nullptr, 2, 0}, DISP_E_TYPEMISMATCH},
+        {"Authenticate, which fails: not installed", 2, DISPATCH_METHOD, {arguments, nullptr, 2, 0}, DISP_E_EXCEPTION},
     };
     Variant ignored;
     EXPECT_HR(E_INVALIDARG,
@@ -125,8 +140,12 @@ TEST_F(DispatchTest, Invoke_MalformedRequestsOrWrongArguments_FailWithoutCalling
         UINT argumentError = 0;
         EXPECT_HR(row.expected, m_object->Invoke(row.dispid, IID_NULL, LOCALE_USER_DEFAULT, row.flags, &parameters,
                                                  &result, nullptr, &argumentError));
-        EXPECT_EQ(VT_EMPTY, V_VT(&result));
-        EXPECT_FALSE(TakeErrorInfo().present) << "the method never ran";
+        const bool ran = row.expected == DISP_E_EXCEPTION;
+        EXPECT_TRUE(ran || V_VT(&result) == VT_EMPTY) << "the result holds type " << V_VT(&result);
+        const ErrorInfoSnapshot error = TakeErrorInfo();
+        EXPECT_EQ(ran, error.present) << "only a method that ran leaves error information";
+        EXPECT_EQ(ran ? L"Authenticate: VRKsolution not installed" : L"", error.description);
+        EXPECT_EQ(ran ? IID_IVRKsolutionAuthenticator1 : GUID_NULL, error.guid);
     }
 }
 

@@ -13,6 +13,17 @@ const std::string kProgId = "Vrksolauth.VRKsolutionAuthenticator.1",
 const std::string kClassName = "VRKsolutionAuthenticator Class";
 const std::string kLibraryKey = "TypeLib\\{2C21A4B6-C51A-4990-B440-B0841534F73A}\\1.0",
                   kLibraryFile = kLibraryKey + (sizeof(void*) == 8 ? "\\0\\win64" : "\\0\\win32");
+const std::string kInterfaceKey = "Interface\\{D57B64F7-8728-4717-BD9C-A09719A06BA0}";
+
+// Everything below each key that registration writes, each line after its key's name.
+std::multiset<std::string> RegisteredEntries()
+{
+    std::multiset<std::string> lines;
+    for (const std::string& key : {kClassKey, kProgId, kIndependentProgId, kLibraryKey, kInterfaceKey})
+        for (const std::string& line : RegistryTree(HKEY_CLASSES_ROOT, key))
+            lines.insert(key + ">" + line);
+    return lines;
+}
 
 bool TypeLibraryRegistered()
 {
@@ -59,8 +70,7 @@ TEST_F(RegistrationTest, RegisterTwiceAndUnregisterTwice_WriteAndRemoveExactlyTh
 
     for (int round = 0; round < 2; ++round)
         EXPECT_HR(S_OK, m_dll.UnregisterServer());
-    for (const auto& [key, tree] : trees)
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    EXPECT_EQ(std::multiset<std::string>(), RegisteredEntries()) << "left after unregistering";
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_FALSE(TypeLibraryRegistered());
 }
@@ -100,11 +110,11 @@ TEST(RegistrationFallback, WithoutTypeLibraryResource_RegistersTheTlbBesideTheDl
 }
 
 // A copy two 130-character folders deep has its module name cut at MAX_PATH: both exports must
-// refuse it rather than write the cut path over the working registration.
+// refuse it rather than write the cut path over the working registration or remove any of it.
 TEST_F(RegistrationTest, CopyInAFolderOf260CharactersOrMore_RefusesBothExportsAndWritesNothing)
 {
     ASSERT_HR(S_OK, m_dll.RegisterServer());
-    const std::multiset<std::string> registered = RegistryTree(HKEY_CLASSES_ROOT, kClassKey);
+    const std::multiset<std::string> registered = RegisteredEntries();
     const std::wstring folder = L"\\\\?\\" + Widen(ProgramDirectory()) + std::wstring(130, L'n'),
                        nested = folder + L"\\" + std::wstring(130, L'n'), copy = nested + L"\\vrksolauth.dll";
     ::CreateDirectoryW(folder.c_str(), nullptr);
@@ -117,7 +127,7 @@ TEST_F(RegistrationTest, CopyInAFolderOf260CharactersOrMore_RefusesBothExportsAn
         const auto function =
             reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
         EXPECT_HR(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), function ? function() : S_OK) << name;
-        EXPECT_EQ(registered, RegistryTree(HKEY_CLASSES_ROOT, kClassKey)) << name;
+        EXPECT_EQ(registered, RegisteredEntries()) << name;
     }
     ::FreeLibrary(module);
     ::DeleteFileW(copy.c_str());

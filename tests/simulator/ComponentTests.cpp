@@ -109,10 +109,15 @@ TEST_F(ComponentTest, Classes_CheckTheirArguments_AndAuthenticateUserGivesTheDir
     EXPECT_EQ(VARIANT_FALSE, verdict);
 
     EXPECT_HR(E_POINTER, application->AuthenticateUser(nullptr, nullptr));
-    UniqueBstr malformed = Bstr(L"CORP\\anna"); // every malformed form: UserHandleTest.Decode_Refuses...
-    verdict = VARIANT_TRUE;
-    EXPECT_HR(kMalformedHandle, application->AuthenticateUser(malformed.get(), &verdict));
-    EXPECT_EQ(VARIANT_FALSE, verdict);
+    // A null handle, and one malformed form of the many that
+    // UserHandleTest.RoundTripKeepsAnyCharacterOfEitherName_DecodeRefusesAnythingButTheExactForm decodes.
+    for (const wchar_t* text : {static_cast<const wchar_t*>(nullptr), L"CORP\\anna"})
+    {
+        UniqueBstr malformed = Bstr(text);
+        verdict = VARIANT_TRUE;
+        EXPECT_HR(kMalformedHandle, application->AuthenticateUser(malformed.get(), &verdict)) << (text ? "" : "null");
+        EXPECT_EQ(VARIANT_FALSE, verdict);
+    }
 }
 
 // Each rehearsed fault fails its own operation while it is set, also on objects made before it;
