@@ -9,8 +9,9 @@
 # trees that scripts/build.sh makes side by side sign with the same one and show one publisher.
 #   vrk_sign_target(<target>)           its signed copy, ${VRK_SIGNED_DIR}/<its file name>
 #   vrk_sign_file(<target> <out> [CERTIFICATE <p12>])
-#                                       a signed copy of <target> at <out>, by the configured key
-#                                       or by the named test certificate (password "test")
+#                                       a signed copy of <target>'s stripped copy
+#                                       (cmake/Symbols.cmake) at <out>, by the configured key or
+#                                       by the named test certificate (password "test")
 #   vrk_test_certificate(<folder> <name> <p12 variable> <pem variable>)
 #                                       a test certificate of its own in <folder>
 #   VRK_SIGN_COMMAND                    the command that signs: VRK_SIGN_COMMAND <in> <out>
@@ -91,13 +92,16 @@ function(vrk_sign_file target out)
             VRK_SIGN_PKCS11_MODULE= VRK_SIGN_TIMESTAMP_URL= ${PROJECT_SOURCE_DIR}/scripts/sign.sh ${ARG_CERTIFICATE})
         set(depends ${ARG_CERTIFICATE} ${PROJECT_SOURCE_DIR}/scripts/sign.sh)
     endif()
+    vrk_strip_target(${target})
+    vrk_shipped_file_name(stripped ${target})
+    set(stripped ${VRK_STRIPPED_DIR}/${stripped})
     get_filename_component(folder ${out} DIRECTORY)
     get_filename_component(name ${out} NAME)
     # A custom command's output may not name a target's file by generator expression.
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-        COMMAND ${command} $<TARGET_FILE:${target}> ${out}
-        DEPENDS ${target} ${depends}
+        COMMAND ${command} ${stripped} ${out}
+        DEPENDS vrk_stripped_${target} ${stripped} ${depends}
         COMMENT "Signing ${name}"
         VERBATIM)
 endfunction()
