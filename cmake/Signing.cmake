@@ -45,7 +45,24 @@ endfunction()
 vrk_test_certificate(${VRK_TEST_CERTIFICATE_DIR} TEST test_p12 test_pem)
 add_custom_target(vrk_test_certificate DEPENDS ${VRK_TEST_CERTIFICATE} ${VRK_TEST_CERTIFICATE_PEM})
 
-set(VRK_SIGN_COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VRK_SOURCE_DATE_EPOCH}
+# A release build signs with the release key that the environment names, when configuring and
+# when building, or fails: never with the TEST certificate, and never for a server that would
+# accept only the TEST certificate's signature on the maker's components.
+option(VRK_RELEASE "a release: signed by the configured release key only, never by the TEST certificate" OFF)
+set(release_environment "")
+if(VRK_RELEASE)
+    if("$ENV{VRK_SIGN_PKCS12}" STREQUAL "" AND "$ENV{VRK_SIGN_PKCS11_MODULE}" STREQUAL "")
+        message(FATAL_ERROR "VRK_RELEASE: no release key is configured: set VRK_SIGN_PKCS12 (and VRK_SIGN_PASSWORD), or "
+            "VRK_SIGN_PKCS11_MODULE, VRK_SIGN_PKCS11_KEY and VRK_SIGN_CERTIFICATE, for configuring and building (scripts/sign.sh)")
+    endif()
+    if(NOT VRK_PUBLISHER_CERTIFICATES)
+        message(FATAL_ERROR "VRK_RELEASE: VRK_PUBLISHER_CERTIFICATES is empty, so the server would accept the maker's "
+            "components signed by the TEST certificate only: name the maker's publisher certificates (PEM)")
+    endif()
+    set(release_environment VRK_SIGN_RELEASE=1)
+endif()
+
+set(VRK_SIGN_COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VRK_SOURCE_DATE_EPOCH} ${release_environment}
     ${PROJECT_SOURCE_DIR}/scripts/sign.sh ${VRK_TEST_CERTIFICATE})
 set(VRK_SIGN_DEPENDS ${VRK_TEST_CERTIFICATE} ${PROJECT_SOURCE_DIR}/scripts/sign.sh)
 
@@ -69,7 +86,11 @@ add_custom_command(OUTPUT ${VRK_PUBLISHER_HEADER}
     VERBATIM)
 add_custom_target(vrk_publisher_header DEPENDS ${VRK_PUBLISHER_HEADER})
 
+# Every build says in one line which key signs what it ships (sign.sh without a file to sign), and
+# a release build whose key has gone from the environment stops here.
+add_custom_target(vrk_signing_key COMMAND ${VRK_SIGN_COMMAND} VERBATIM)
 add_custom_target(vrk_signed ALL)
+add_dependencies(vrk_signed vrk_signing_key)
 
 # vrk_shipped_file_name(<variable> <target>): the file name of a shipped program or server DLL
 # (the servers have no "lib" prefix, vrk_add_com_server).
