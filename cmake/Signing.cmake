@@ -15,6 +15,8 @@
 #   vrk_test_certificate(<folder> <name> <p12 variable> <pem variable>)
 #                                       a test certificate of its own in <folder>
 #   VRK_SIGN_COMMAND                    the command that signs: VRK_SIGN_COMMAND <in> <out>
+#   VRK_RELEASE                         option: a release build, which refuses to configure
+#                                       without a release key or VRK_PUBLISHER_CERTIFICATES
 #   VRK_PUBLISHER_HEADER                PublisherCertificates.h: the SHA-256 thumbprints of
 #                                       VRK_PUBLISHER_CERTIFICATES, compiled into the server
 set(VRK_SIGNED_DIR ${CMAKE_BINARY_DIR}/signed)
