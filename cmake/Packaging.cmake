@@ -18,7 +18,9 @@ set(VRK_INSTALL_BIN ${VRK_ARCH}/bin)
 set(VRK_INSTALL_SUBSTITUTES ${VRK_ARCH}/substitutes)
 
 # vrk_ship(<destination> [PACKAGE_FOLDER <folder>] [TARGETS <target>...] [FILES <file>...])
-# Installs the targets' signed copies (cmake/Signing.cmake) and the files into <destination>. With PACKAGE_FOLDER, the
+# Installs the targets' signed copies (cmake/Signing.cmake) and the files into <destination>, and
+# the targets' debug information into the same place of the symbols archive (install component
+# "symbols", which a plain installation leaves out: cmake/Symbols.cmake). With PACKAGE_FOLDER, the
 # Windows Installer package carries them as well, in <folder> of its installation folder
 # ("." for that folder itself). Each entry of the global property VRK_PACKAGE_FILES is
 # "<folder>|<target or file>|<source path, perhaps a generator expression>".
@@ -28,6 +30,7 @@ function(vrk_ship destination)
         vrk_sign_target(${target})
         vrk_shipped_file_name(name ${target})
         install(FILES ${VRK_SIGNED_DIR}/${name} DESTINATION ${destination})
+        install(FILES ${VRK_SYMBOLS_DIR}/${name}.debug DESTINATION ${destination} COMPONENT symbols EXCLUDE_FROM_ALL)
     endforeach()
     if(ARG_FILES)
         install(FILES ${ARG_FILES} DESTINATION ${destination})
@@ -68,9 +71,9 @@ include(${PROJECT_SOURCE_DIR}/cmake/WindowsInstaller.cmake)
 set(VRK_PACKAGE_WITH "" CACHE PATH "another architecture's build tree whose files the ZIP also carries")
 
 # The ZIP of every installation (this tree's, and VRK_PACKAGE_WITH's), made the same way from the
-# same files every time (cmake/MakeZip.cmake), and SHA256SUMS beside it: the ZIP and the Windows
-# Installer packages, what a release ships. Made anew at every build, since the other tree's files
-# are no dependency that this tree can see.
+# same files every time (cmake/MakeZip.cmake), the symbols archive beside it, and SHA256SUMS of
+# both and the Windows Installer packages: what a release ships. Made anew at every build, since
+# the other tree's files are no dependency that this tree can see.
 set(zip_trees ${CMAKE_BINARY_DIR})
 set(zip_system ${VRK_WINDOWS_SYSTEM})
 set(packages ${VRK_PACKAGE_MSI})
@@ -81,10 +84,11 @@ if(VRK_PACKAGE_WITH)
     list(APPEND packages ${VRK_PACKAGE_WITH}/vrksolauth-${PROJECT_VERSION}-${other_arch}.msi)
 endif()
 set(VRK_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${zip_system}.zip)
+set(VRK_SYMBOLS_ZIP ${CMAKE_BINARY_DIR}/vrksolauth-${PROJECT_VERSION}-${zip_system}-symbols.zip)
 add_custom_target(vrk_package_zip ALL
-    COMMAND ${CMAKE_COMMAND} "-DTREES=${zip_trees}" -DZIP=${VRK_PACKAGE_ZIP} "-DPACKAGES=${packages}"
-            -DEPOCH=${VRK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/cmake/MakeZip.cmake
-    BYPRODUCTS ${VRK_PACKAGE_ZIP} ${CMAKE_BINARY_DIR}/SHA256SUMS
-    COMMENT "Making ${VRK_PACKAGE_ZIP} and SHA256SUMS"
+    COMMAND ${CMAKE_COMMAND} "-DTREES=${zip_trees}" -DZIP=${VRK_PACKAGE_ZIP} -DSYMBOLS_ZIP=${VRK_SYMBOLS_ZIP}
+            "-DPACKAGES=${packages}" -DEPOCH=${VRK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/cmake/MakeZip.cmake
+    BYPRODUCTS ${VRK_PACKAGE_ZIP} ${VRK_SYMBOLS_ZIP} ${CMAKE_BINARY_DIR}/SHA256SUMS
+    COMMENT "Making ${VRK_PACKAGE_ZIP}, its symbols and SHA256SUMS"
     VERBATIM)
 add_dependencies(vrk_package_zip vrk_signed vrk_package_msi)

@@ -9,11 +9,14 @@
 # trees that scripts/build.sh makes side by side sign with the same one and show one publisher.
 #   vrk_sign_target(<target>)           its signed copy, ${VRK_SIGNED_DIR}/<its file name>
 #   vrk_sign_file(<target> <out> [CERTIFICATE <p12>])
-#                                       a signed copy of <target> at <out>, by the configured key
-#                                       or by the named test certificate (password "test")
+#                                       a signed copy of <target>'s stripped copy
+#                                       (cmake/Symbols.cmake) at <out>, by the configured key or
+#                                       by the named test certificate (password "test")
 #   vrk_test_certificate(<folder> <name> <p12 variable> <pem variable>)
 #                                       a test certificate of its own in <folder>
 #   VRK_SIGN_COMMAND                    the command that signs: VRK_SIGN_COMMAND <in> <out>
+#   VRK_RELEASE                         option: a release build, which refuses to configure
+#                                       without a release key or VRK_PUBLISHER_CERTIFICATES
 #   VRK_PUBLISHER_HEADER                PublisherCertificates.h: the SHA-256 thumbprints of
 #                                       VRK_PUBLISHER_CERTIFICATES, compiled into the server
 set(VRK_SIGNED_DIR ${CMAKE_BINARY_DIR}/signed)
@@ -44,7 +47,24 @@ endfunction()
 vrk_test_certificate(${VRK_TEST_CERTIFICATE_DIR} TEST test_p12 test_pem)
 add_custom_target(vrk_test_certificate DEPENDS ${VRK_TEST_CERTIFICATE} ${VRK_TEST_CERTIFICATE_PEM})
 
-set(VRK_SIGN_COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VRK_SOURCE_DATE_EPOCH}
+# A release build signs with the release key that the environment names, when configuring and
+# when building, or fails: never with the TEST certificate, and never for a server that would
+# accept only the TEST certificate's signature on the maker's components.
+option(VRK_RELEASE "a release: signed by the configured release key only, never by the TEST certificate" OFF)
+set(release_environment "")
+if(VRK_RELEASE)
+    if("$ENV{VRK_SIGN_PKCS12}" STREQUAL "" AND "$ENV{VRK_SIGN_PKCS11_MODULE}" STREQUAL "")
+        message(FATAL_ERROR "VRK_RELEASE: no release key is configured: set VRK_SIGN_PKCS12 (and VRK_SIGN_PASSWORD), or "
+            "VRK_SIGN_PKCS11_MODULE, VRK_SIGN_PKCS11_KEY and VRK_SIGN_CERTIFICATE, for configuring and building (scripts/sign.sh)")
+    endif()
+    if(NOT VRK_PUBLISHER_CERTIFICATES)
+        message(FATAL_ERROR "VRK_RELEASE: VRK_PUBLISHER_CERTIFICATES is empty, so the server would accept the maker's "
+            "components signed by the TEST certificate only: name the maker's publisher certificates (PEM)")
+    endif()
+    set(release_environment VRK_SIGN_RELEASE=1)
+endif()
+
+set(VRK_SIGN_COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VRK_SOURCE_DATE_EPOCH} ${release_environment}
     ${PROJECT_SOURCE_DIR}/scripts/sign.sh ${VRK_TEST_CERTIFICATE})
 set(VRK_SIGN_DEPENDS ${VRK_TEST_CERTIFICATE} ${PROJECT_SOURCE_DIR}/scripts/sign.sh)
 
@@ -68,7 +88,11 @@ add_custom_command(OUTPUT ${VRK_PUBLISHER_HEADER}
     VERBATIM)
 add_custom_target(vrk_publisher_header DEPENDS ${VRK_PUBLISHER_HEADER})
 
+# Every build says in one line which key signs what it ships (sign.sh without a file to sign), and
+# a release build whose key has gone from the environment stops here.
+add_custom_target(vrk_signing_key COMMAND ${VRK_SIGN_COMMAND} VERBATIM)
 add_custom_target(vrk_signed ALL)
+add_dependencies(vrk_signed vrk_signing_key)
 
 # vrk_shipped_file_name(<variable> <target>): the file name of a shipped program or server DLL
 # (the servers have no "lib" prefix, vrk_add_com_server).
@@ -91,13 +115,16 @@ function(vrk_sign_file target out)
             VRK_SIGN_PKCS11_MODULE= VRK_SIGN_TIMESTAMP_URL= ${PROJECT_SOURCE_DIR}/scripts/sign.sh ${ARG_CERTIFICATE})
         set(depends ${ARG_CERTIFICATE} ${PROJECT_SOURCE_DIR}/scripts/sign.sh)
     endif()
+    vrk_strip_target(${target})
+    vrk_shipped_file_name(stripped ${target})
+    set(stripped ${VRK_STRIPPED_DIR}/${stripped})
     get_filename_component(folder ${out} DIRECTORY)
     get_filename_component(name ${out} NAME)
     # A custom command's output may not name a target's file by generator expression.
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-        COMMAND ${command} $<TARGET_FILE:${target}> ${out}
-        DEPENDS ${target} ${depends}
+        COMMAND ${command} ${stripped} ${out}
+        DEPENDS vrk_stripped_${target} ${stripped} ${depends}
         COMMENT "Signing ${name}"
         VERBATIM)
 endfunction()

@@ -15,6 +15,11 @@ toolchain_of() {
     esac
 }
 
+# A release build (README, "Signed and reproducible"): VRK_RELEASE=1, the maker's publisher
+# certificates in VRK_PUBLISHER_CERTIFICATES, and the key where scripts/sign.sh reads it.
+release=(-DVRK_RELEASE="$([ -n "${VRK_RELEASE:-}" ] && echo ON || echo OFF)")
+[ -z "${VRK_PUBLISHER_CERTIFICATES:-}" ] || release+=("-DVRK_PUBLISHER_CERTIFICATES=$VRK_PUBLISHER_CERTIFICATES")
+
 architectures=("$@")
 [ ${#architectures[@]} -gt 0 ] || architectures=(x86 x64)
 for arch in "${architectures[@]}"; do
@@ -25,7 +30,7 @@ for arch in "${architectures[@]}"; do
         package_with=$build/x86
     fi
     cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-        -DVRK_PACKAGE_WITH="$package_with" \
+        -DVRK_PACKAGE_WITH="$package_with" "${release[@]}" \
         -DVRK_TEST_CERTIFICATE_DIR="$build/signing" >/dev/null
     cmake --build "$build/$arch" -j"$(nproc)"
 done

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # check-reproducible.sh: builds what is shipped a second time, from a copy of the sources in
 # another folder and later, and compares it byte for byte with this build tree's: the programs
-# and libraries as linked and as signed, the type library and the generated header, the Windows
-# Installer package, the ZIP and SHA256SUMS. The second build signs with this tree's test
+# and libraries as stripped and as signed and their debug information, the type library and the
+# generated header, the Windows Installer package, the ZIP, the symbols archive and SHA256SUMS. The second build signs with this tree's test
 # certificate at the same signing time, so that even the signatures must agree.
 #   check-reproducible.sh SOURCE_DIR BUILD_DIR TOOLCHAIN SOURCE_DATE_EPOCH CERTIFICATE_DIR [PACKAGE_WITH]
 set -euo pipefail
@@ -33,8 +33,7 @@ while IFS= read -r file; do
         echo "DIFFERS: $file"
         differing=$((differing + 1))
     fi
-done < <(cd "$build" && ls -1 bin/vrksolauth.dll bin/vrkauth.exe bin/vrkauth-regfree.exe bin/vrksimulator.dll \
-    bin/vrksim.exe generated/vrksolauth.tlb generated/vrksolauth.h generated/vrksolauth_i.c signed/* \
-    vrksolauth-*.msi vrksolauth-*.zip SHA256SUMS)
+done < <(cd "$build" && ls -1 generated/vrksolauth.tlb generated/vrksolauth.h generated/vrksolauth_i.c stripped/* \
+    symbols/* signed/* vrksolauth-*.msi vrksolauth-*.zip SHA256SUMS)
 echo "$compared files compared, $differing differ"
-[ "$compared" -ge 14 ] && [ "$differing" -eq 0 ]
+[ "$compared" -ge 22 ] && [ "$differing" -eq 0 ]
