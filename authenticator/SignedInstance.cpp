@@ -11,6 +11,7 @@
 
 #include <objbase.h>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -21,10 +22,10 @@ namespace
 {
 
 // How an in-process component was found: the class context that reaches its verified file, and
-// that file. Later creations go straight to COM with it, and each object is still checked against
-// the verified file: what the registration names now matters only when COM makes something else.
-// A local server's plan is made at every creation: no object of its own tells afterwards which
-// program made it.
+// that file. Later creations go straight to COM with it while the machine's registration of the
+// class stays as it was, so that COM never loads a file that was not checked first; each object is
+// still checked against the verified file. A local server's plan is made at every creation: no
+// object of its own tells afterwards which program made it.
 struct Plan
 {
     CLSID clsid;
@@ -32,6 +33,7 @@ struct Plan
     DWORD context;
     bool inProcess;
     FileIdentity file;
+    std::shared_ptr<RegistrationWatch> watch;
 };
 
 // The files verified in this process, held until the module unloads, and the plans made.
@@ -49,13 +51,19 @@ void ForgetVerifiedFiles(DWORD_PTR)
     g_verifiedFiles.Clear();
 }
 
+// A plan whose registration changed since is forgotten, not found.
 bool FindPlan(REFCLSID clsid, DWORD requested, Plan& found)
 {
     std::lock_guard<std::mutex> hold(g_lock);
-    for (const Plan& plan : g_plans)
-        if (::IsEqualCLSID(plan.clsid, clsid) && plan.requested == requested)
+    for (auto plan = g_plans.begin(); plan != g_plans.end(); ++plan)
+        if (::IsEqualCLSID(plan->clsid, clsid) && plan->requested == requested)
         {
-            found = plan;
+            if (plan->watch->Changed())
+            {
+                g_plans.erase(plan);
+                return false;
+            }
+            found = *plan;
             return true;
         }
     return false;
@@ -116,17 +124,20 @@ HRESULT CreateVerifiedInstance(REFCLSID clsid, IUnknown* outer, DWORD context, R
         const HRESULT result = CreateFromPlan(plan, outer, iid, object, *files);
         if (result != VRK_E_COMPONENT_NOT_VERIFIED_FILE)
             return result;
-        // Something else than the verified file's code answered: the registration is read again,
-        // to name the refusal. Nothing is created a second time.
+        // Something else than the verified file's code answered (a per-user registration, a class
+        // object of the process): the registration is read again, to name the refusal. Nothing is
+        // created a second time.
         ForgetPlan(clsid, context);
         const HRESULT verdict = AssessComponent(clsid, context, *files).verdict;
         return FAILED(verdict) ? verdict : result;
     }
+    auto watch = std::make_shared<RegistrationWatch>();
+    const bool watched = SUCCEEDED(watch->Start(clsid));
     const ComponentAssessment assessment = AssessComponent(clsid, context, *files);
     VRK_RETURN_IF_FAILED(assessment.verdict);
-    plan = Plan{clsid, context, assessment.context, assessment.inProcess, assessment.identity};
+    plan = Plan{clsid, context, assessment.context, assessment.inProcess, assessment.identity, std::move(watch)};
     VRK_RETURN_IF_FAILED(CreateFromPlan(plan, outer, iid, object, *files));
-    if (plan.inProcess)
+    if (plan.inProcess && watched)
         RememberPlan(plan);
     return S_OK;
 }

@@ -77,6 +77,29 @@ std::string ClassKeyPath(REFCLSID clsid)
 
 } // namespace
 
+HRESULT RegistrationWatch::Start(REFCLSID clsid)
+{
+    LSTATUS status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ClassKeyPath(clsid).c_str(), 0, KEY_NOTIFY | OwnRegistryView(),
+                                     m_key.put());
+    if (status != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(status);
+    m_event.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_event)
+        return HRESULT_FROM_WIN32(::GetLastError());
+    constexpr DWORD kChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    // Independent of the thread that asked, where the platform offers it; otherwise the end of that
+    // thread signals the event, which merely has the registration read once more.
+    status = ::RegNotifyChangeKeyValue(m_key.get(), TRUE, kChanges | REG_NOTIFY_THREAD_AGNOSTIC, m_event.get(), TRUE);
+    if (status != ERROR_SUCCESS)
+        status = ::RegNotifyChangeKeyValue(m_key.get(), TRUE, kChanges, m_event.get(), TRUE);
+    return HRESULT_FROM_WIN32(status);
+}
+
+bool RegistrationWatch::Changed() const
+{
+    return !m_event || ::WaitForSingleObject(m_event.get(), 0) != WAIT_TIMEOUT;
+}
+
 REGSAM OwnRegistryView()
 {
 #ifdef _WIN64

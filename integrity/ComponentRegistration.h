@@ -3,6 +3,8 @@
 // the merged HKEY_CLASSES_ROOT, whose per-user entries any user may write.
 #pragma once
 
+#include "Common/Utility/UniqueResource.h"
+
 #include <windows.h>
 
 #include <string>
@@ -32,6 +34,22 @@ bool HasPerUserRegistration(REFCLSID clsid);
 // The registry view of this process's architecture (KEY_WOW64_64KEY or KEY_WOW64_32KEY), named
 // explicitly so that every read states which view it means.
 REGSAM OwnRegistryView();
+
+// Tells whether the machine's registration of a class changed since the watch started: any change
+// of the class key or below it, its deletion included. Started before the registration is read, so
+// that no change between the reading and the watching goes unseen. Move-only.
+class RegistrationWatch
+{
+public:
+    // The platform's failure where the class key cannot be watched (then nothing may be reused).
+    HRESULT Start(REFCLSID clsid);
+    // True once anything changed, and where the platform cannot tell (the watching thread ended).
+    bool Changed() const;
+
+private:
+    UniqueHkey m_key;
+    UniqueHandle m_event;
+};
 
 // The program that a command line starts: the quoted text, or the text up to the first blank.
 std::wstring ProgramOfCommandLine(const std::wstring& commandLine);

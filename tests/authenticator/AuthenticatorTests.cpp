@@ -297,8 +297,8 @@ TEST_F(AuthenticatorTest, IntegrityRefusals_FailCreationWithTheirResult_RunNoRog
 // The genuine components pass the check however the machine names their file: through a variable of
 // a REG_EXPAND_SZ path, as COM expands it; and a per-user registration in their place changes nothing,
 // since the server reads the machine's classes only (Wine's COM ignores it too, so this shows only
-// that the server does not follow it).
-TEST_F(AuthenticatorTest, GenuineComponents_PassThroughAnExpandedPath_AndDespiteAPerUserRegistration)
+// that the server does not follow it). What passed once vouches for no other file.
+TEST_F(AuthenticatorTest, GenuineComponents_PassThroughAnExpandedPathDespiteAPerUserRegistration_AChangedCopyDoesNot)
 {
     const std::wstring file = FakeComponentFile();
     ::SetEnvironmentVariableW(L"VRK_COMPONENTS", file.substr(0, file.find_last_of(L'\\')).c_str());
@@ -313,6 +313,13 @@ TEST_F(AuthenticatorTest, GenuineComponents_PassThroughAnExpandedPath_AndDespite
     EXPECT_EQ(VARIANT_TRUE, valid);
     EXPECT_EQ(1, m_record.singleSignOnCreated);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{2D070527-5F3F-4A0C-B426-2E598F6D470D}");
+
+    // Each file has a verdict of its own: a changed copy registered later in the process is refused.
+    object.Reset();
+    ASSERT_EQ(ERROR_SUCCESS, RegisterInprocServer(CLSID_VeyrakSingleSignOn, TamperedCopy()));
+    void* refused = reinterpret_cast<void*>(0xdeadbeef);
+    EXPECT_HR(TRUST_E_BAD_DIGEST, m_dll.CreateAuthenticator(nullptr, IID_IUnknown, &refused));
+    EXPECT_EQ(nullptr, refused);
 }
 
 // Whether the product is installed is read once, when an object is made: one made without it fails

@@ -33,7 +33,11 @@ while IFS= read -r file; do
         echo "DIFFERS: $file"
         differing=$((differing + 1))
     fi
-done < <(cd "$build" && ls -1 generated/vrksolauth.tlb generated/vrksolauth.h generated/vrksolauth_i.c stripped/* \
-    symbols/* signed/* vrksolauth-*.msi vrksolauth-*.zip SHA256SUMS)
+# What ships: the signed files, each with the stripped file it was signed from and its symbols
+# (the tests' own components are stripped and signed too, but not shipped).
+done < <(cd "$build" && ls -1 generated/vrksolauth.tlb generated/vrksolauth.h generated/vrksolauth_i.c signed/* \
+    vrksolauth-*.msi vrksolauth-*.zip SHA256SUMS && for file in signed/*; do
+        echo "stripped/${file#signed/}" && echo "symbols/${file#signed/}.debug"
+    done)
 echo "$compared files compared, $differing differ"
 [ "$compared" -ge 22 ] && [ "$differing" -eq 0 ]
