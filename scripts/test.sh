@@ -21,7 +21,7 @@ for arch in x64 x86; do
     tree=$build/$arch
     if can_run_architecture "$arch"; then
         # Every run gets fresh Wine prefixes inside the build tree; the first test creates one.
-        for prefix in "$tree/wineprefix" "$tree/demo-test-wineprefix" "$tree/side-by-side-wineprefix"; do
+        for prefix in "$tree/wineprefix" "$tree/demo-test-wineprefix" "$tree/side-by-side-wineprefix" "$tree/bench-wineprefix"; do
             # The server writes its registry when it ends: wait for that before removing.
             WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
             WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true

@@ -1,6 +1,8 @@
 // ComponentReport.cpp: the integrity check's assessment of each of the maker's components.
 #include "ComponentReport.h"
 
+#include "ErrorReport.h"
+
 #include "Common/Utility/GuidText.h"
 #include "Common/Utility/VRKException.h"
 #include "authenticator/Components.h"
@@ -16,15 +18,6 @@ namespace Vrkauth
 
 namespace
 {
-
-std::string Narrow(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-    narrow.resize(narrow.size() - 1);
-    return narrow;
-}
 
 const char* Reason(HRESULT result)
 {
