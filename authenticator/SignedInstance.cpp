@@ -51,19 +51,13 @@ void ForgetVerifiedFiles(DWORD_PTR)
     g_verifiedFiles.Clear();
 }
 
-// A plan whose registration changed since is forgotten, not found.
 bool FindPlan(REFCLSID clsid, DWORD requested, Plan& found)
 {
     std::lock_guard<std::mutex> hold(g_lock);
-    for (auto plan = g_plans.begin(); plan != g_plans.end(); ++plan)
-        if (::IsEqualCLSID(plan->clsid, clsid) && plan->requested == requested)
+    for (const Plan& plan : g_plans)
+        if (::IsEqualCLSID(plan.clsid, clsid) && plan.requested == requested)
         {
-            if (plan->watch->Changed())
-            {
-                g_plans.erase(plan);
-                return false;
-            }
-            found = *plan;
+            found = plan;
             return true;
         }
     return false;
@@ -119,7 +113,12 @@ HRESULT CreateVerifiedInstance(REFCLSID clsid, IUnknown* outer, DWORD context, R
     VerifiedFiles* files = nullptr;
     VRK_RETURN_IF_FAILED(ProcessVerifiedFiles(files));
     Plan plan;
-    if (FindPlan(clsid, context, plan))
+    const bool planned = FindPlan(clsid, context, plan);
+    // A plan whose registration changed since is made anew (asked outside the lock: it waits on
+    // the platform).
+    if (planned && plan.watch->Changed())
+        ForgetPlan(clsid, context);
+    else if (planned)
     {
         const HRESULT result = CreateFromPlan(plan, outer, iid, object, *files);
         if (result != VRK_E_COMPONENT_NOT_VERIFIED_FILE)
